@@ -1,0 +1,39 @@
+// A walk through libvorn-core: the road of one typical request.
+//
+// Build and run it from the top of the source tree with
+//   cmake --preset default && cmake --build --preset default --target tour &&
+//   build/default/examples/tour
+#include <cstdio>
+
+#include <vorn/core.hpp>
+
+namespace vc = vorn::core::v2;
+
+// A caller reports what went wrong on a result::stack instead of throwing.
+static vc::result::stack parse_count(const char* text) {
+    vc::result::stack status;
+    // ... imagine an integer conversion that finds `text` too large ...
+    status.push(vc::integral_conversion_error::overflow, text);
+    return status;
+}
+
+int main() {
+    std::printf("libvorn-core %s (version number %d)\n\n", vc::get_version_string(),
+                vc::get_version_number());
+
+    // Status reporting: push a status with its arguments, read it back.
+    std::printf("-- status reporting\n");
+    vc::result::stack ok;
+    std::printf("an empty stack: failed=%d, message \"%s\", category \"%s\"\n", ok.has_failed(),
+                ok.get_message(), ok.get_category().get_name());
+
+    vc::result::stack status = parse_count("123456789012345678901234567890");
+    std::printf("after a failed conversion: failed=%d, code %d\n", status.has_failed(),
+                status.get_value());
+    std::printf("  message:  %s\n", status.get_message());
+    std::printf("  category: %s\n", status.get_category().get_name());
+    for (const vc::result::argument& a : status.get_argument_range()) {
+        std::printf("  argument: %s = %s\n", a.get_name(), a.get_value());
+    }
+    return 0;
+}

@@ -1,0 +1,9 @@
+// vorn/core.hpp: every family of libvorn-core in one include.
+#ifndef VORN_CORE_HPP
+#define VORN_CORE_HPP
+
+#include "vorn/core/error.hpp"
+#include "vorn/core/result.hpp"
+#include "vorn/core/version.hpp"
+
+#endif  // VORN_CORE_HPP

@@ -1,0 +1,121 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "result/result_access.hpp"
+#include "vorn/core/result.hpp"
+
+namespace vorn::core::v2::result {
+
+namespace {
+
+using detail::result_access;
+
+static_assert(sizeof(argument) == 256, "an argument record is exactly 256 bytes");
+
+constexpr std::size_t text_limit = 253;  // name and value bytes together
+constexpr char out_of_memory_name[] = "out-of-memory";
+constexpr char out_of_memory_value[] =
+    "Não foi possível alocar memoria para um argumento do result status";
+
+// The one record of every list whose very first record could not be allocated. Never written
+// and never freed.
+constexpr argument out_of_memory_argument = result_access::make_marked_argument();
+
+argument* shared_out_of_memory_argument() noexcept {
+    // Lists only read through this pointer; set_argument() stops before writing to it.
+    return const_cast<argument*>(&out_of_memory_argument);
+}
+
+bool reads_as_placeholder(const argument& a) noexcept {
+    return &a == &out_of_memory_argument ||
+           result_access::value_offset(a) == result_access::out_of_memory_mark;
+}
+
+void fill(argument& record, const std::string& name, const std::string& value) noexcept {
+    const std::size_t n = name.size() < text_limit ? name.size() : text_limit;
+    const std::size_t room = text_limit - n;
+    const std::size_t m = value.size() < room ? value.size() : room;
+    char* text = result_access::text(record);
+    result_access::value_offset(record) = static_cast<unsigned char>(n + 1);
+    std::memcpy(text, name.data(), n);
+    text[n] = '\0';
+    std::memcpy(text + n + 1, value.data(), m);
+    text[n + 1 + m] = '\0';
+}
+
+}  // namespace
+
+const char* argument::get_name() const noexcept {
+    return reads_as_placeholder(*this) ? out_of_memory_name : text_;
+}
+
+const char* argument::get_value() const noexcept {
+    return reads_as_placeholder(*this) ? out_of_memory_value : text_ + value_offset_;
+}
+
+argument_list::argument_list(argument_list&& other) noexcept : argument_list() {
+    swap(other);
+}
+
+argument_list& argument_list::operator=(argument_list&& other) noexcept {
+    argument_list temporary(std::move(other));
+    swap(temporary);
+    return *this;
+}
+
+argument_list::~argument_list() {
+    if (records_ != nullptr && records_ != &out_of_memory_argument) {
+        std::free(records_);
+    }
+}
+
+void argument_list::swap(argument_list& other) noexcept {
+    std::swap(count_, other.count_);
+    std::swap(records_, other.records_);
+}
+
+void argument_list::set_argument(const std::string& name, const std::string& value) noexcept {
+    if (records_ == nullptr) {
+        void* block = std::malloc(sizeof(argument));
+        count_ = 1;
+        if (block == nullptr) {
+            records_ = shared_out_of_memory_argument();
+            return;
+        }
+        records_ = static_cast<argument*>(block);
+        fill(records_[0], name, value);
+        return;
+    }
+
+    argument& last = records_[count_ - 1];
+    if (reads_as_placeholder(last)) {
+        return;  // the list is closed
+    }
+    void* grown = std::realloc(records_, (count_ + 1) * sizeof(argument));
+    if (grown == nullptr) {
+        // The record added before this one now reads as the placeholder and closes the list.
+        result_access::value_offset(last) = result_access::out_of_memory_mark;
+        return;
+    }
+    records_ = static_cast<argument*>(grown);
+    ++count_;
+    fill(records_[count_ - 1], name, value);
+}
+
+argument_list::iterator argument_list::begin() noexcept {
+    return iterator(records_);
+}
+
+argument_list::iterator argument_list::end() noexcept {
+    return iterator(records_ == nullptr ? nullptr : records_ + count_);
+}
+
+argument_list::const_iterator argument_list::begin() const noexcept {
+    return const_iterator(records_);
+}
+
+argument_list::const_iterator argument_list::end() const noexcept {
+    return const_iterator(records_ == nullptr ? nullptr : records_ + count_);
+}
+
+}  // namespace vorn::core::v2::result

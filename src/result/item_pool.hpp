@@ -1,0 +1,29 @@
+// The static pool that backs result::stack items when the heap is exhausted.
+#ifndef VORN_CORE_SRC_RESULT_ITEM_POOL_HPP
+#define VORN_CORE_SRC_RESULT_ITEM_POOL_HPP
+
+#include <cstddef>
+
+namespace vorn::core::v2::detail::item_pool {
+
+inline constexpr std::size_t slot_count = 64;
+
+// Claims the lowest free slot and returns its (uninitialised) storage. Lock-free; ends the
+// process with a message when all slots are taken.
+void* claim() noexcept;
+
+// True when `p` is the storage of one of the pool's slots.
+bool owns(const void* p) noexcept;
+
+// Gives back the slot whose storage is `p`. Giving back a free slot does nothing.
+void release(const void* p) noexcept;
+
+// Marks every slot free. Called once at load, before anything can claim a slot.
+void clear() noexcept;
+
+// Registers the exit handler that releases the arguments of items still in the pool.
+void register_exit_handler() noexcept;
+
+}  // namespace vorn::core::v2::detail::item_pool
+
+#endif

@@ -1,0 +1,211 @@
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "result/item_pool.hpp"
+#include "result/result_access.hpp"
+#include "result/success.hpp"
+#include "vorn/core/result.hpp"
+
+namespace vorn::core::v2::result {
+
+namespace {
+
+using detail::result_access;
+using item = stack::item;
+
+static_assert(sizeof(item) == 48, "item: two links, code, flag, category, argument list");
+static_assert(sizeof(stack) == 2 * sizeof(void*), "a stack is its two sentinel links");
+
+// Heap first; when the heap is exhausted, the static pool.
+item* new_item(const category& c, int value, bool failed) noexcept {
+    void* where = std::malloc(sizeof(item));
+    if (where == nullptr) {
+        where = v2::detail::item_pool::claim();
+    }
+    return result_access::construct_item(where, c, value, failed);
+}
+
+void delete_item(item* it) noexcept {
+    result_access::destroy_item(it);  // releases the arguments
+    if (v2::detail::item_pool::owns(it)) {
+        v2::detail::item_pool::release(it);
+    } else {
+        std::free(it);
+    }
+}
+
+const item& newest_or_success(const stack& s) noexcept {
+    return s.begin() != s.end() ? *s.begin() : v2::detail::success_item();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// item
+
+const char* stack::item::get_message() const {
+    return category_->get_message(value_);
+}
+
+void stack::item::set_argument(const std::string& name, const std::string& value) noexcept {
+    arguments_.set_argument(name, value);
+}
+
+const char* stack::item::get_argument_value(const std::string& name) const noexcept {
+    for (const argument& a : arguments_) {
+        if (std::strcmp(a.get_name(), name.c_str()) == 0 &&
+            std::strlen(a.get_name()) == name.size()) {
+            return a.get_value();
+        }
+    }
+    return "";
+}
+
+bool stack::item::operator==(const item& other) const noexcept {
+    return value_ == other.value_ && *category_ == *other.category_;
+}
+
+bool stack::item::operator!=(const item& other) const noexcept {
+    return !(*this == other);
+}
+
+// ---------------------------------------------------------------------------------------------
+// stack
+
+stack::stack(const stack& other) : stack() {
+    try {
+        for (const item& source : other) {
+            item* copy = new_item(*source.category_, source.value_, source.failed_);
+            // Link at the back first, so that reset() releases a half-built copy too.
+            copy->next = &head_;
+            copy->previous = head_.previous;
+            head_.previous->next = copy;
+            head_.previous = copy;
+            for (const argument& a : source.arguments_) {
+                copy->arguments_.set_argument(std::string(a.get_name()),
+                                              std::string(a.get_value()));
+            }
+        }
+    } catch (...) {
+        reset();
+        throw;
+    }
+}
+
+stack::stack(stack&& other) noexcept : stack() {
+    swap(other);
+}
+
+stack& stack::operator=(const stack& other) {
+    stack temporary(other);
+    swap(temporary);
+    return *this;
+}
+
+stack& stack::operator=(stack&& other) noexcept {
+    stack temporary(std::move(other));
+    swap(temporary);
+    return *this;
+}
+
+stack::~stack() {
+    reset();
+}
+
+void stack::swap(stack& other) noexcept {
+    const bool was_empty = head_.next == &head_;
+    const bool other_was_empty = other.head_.next == &other.head_;
+    std::swap(head_, other.head_);
+    // After the exchange the end items still point at the sentinel they came from.
+    for (auto [s, empty] : {std::pair{this, other_was_empty}, std::pair{&other, was_empty}}) {
+        if (empty) {
+            s->head_.next = s->head_.previous = &s->head_;
+        } else {
+            s->head_.next->previous = &s->head_;
+            s->head_.previous->next = &s->head_;
+        }
+    }
+}
+
+stack::item& stack::push_item(const category& c, int value) noexcept {
+    item* it = new_item(c, value, /*failed=*/true);
+    it->next = head_.next;
+    it->previous = &head_;
+    head_.next->previous = it;
+    head_.next = it;
+    return *it;
+}
+
+void stack::reset() noexcept {
+    while (head_.next != &head_) {
+        auto* newest = static_cast<item*>(head_.next);
+        head_.next = newest->next;
+        newest->next->previous = &head_;
+        newest->next = newest->previous = newest;
+        delete_item(newest);
+    }
+}
+
+stack::iterator stack::begin() noexcept {
+    return head_.next == &head_ ? iterator() : iterator(head_.next);
+}
+
+stack::iterator stack::end() noexcept {
+    return head_.next == &head_ ? iterator() : iterator(&head_);
+}
+
+stack::const_iterator stack::begin() const noexcept {
+    return head_.next == &head_ ? const_iterator() : const_iterator(head_.next);
+}
+
+stack::const_iterator stack::end() const noexcept {
+    return head_.next == &head_ ? const_iterator() : const_iterator(&head_);
+}
+
+int stack::get_value() const noexcept {
+    return newest_or_success(*this).get_value();
+}
+
+bool stack::has_failed() const noexcept {
+    return newest_or_success(*this).has_failed();
+}
+
+const char* stack::get_message() const {
+    return newest_or_success(*this).get_message();
+}
+
+const category& stack::get_category() const noexcept {
+    return newest_or_success(*this).get_category();
+}
+
+argument_list& stack::get_argument_range() noexcept {
+    if (head_.next != &head_) {
+        return static_cast<item*>(head_.next)->arguments_;
+    }
+    // An empty stack must not hand out the shared success item's list for writing. Each call
+    // gives a fresh empty list of the calling thread instead.
+    thread_local argument_list detached;
+    detached = argument_list();
+    return detached;
+}
+
+const argument_list& stack::get_argument_range() const noexcept {
+    return newest_or_success(*this).get_argument_range();
+}
+
+bool stack::operator==(const stack& other) const noexcept {
+    const bool empty = head_.next == &head_;
+    const bool other_empty = other.head_.next == &other.head_;
+    if (empty || other_empty) {
+        return empty == other_empty;
+    }
+    return *static_cast<const item*>(head_.next) == *static_cast<const item*>(other.head_.next);
+}
+
+bool stack::operator!=(const stack& other) const noexcept {
+    return !(*this == other);
+}
+
+}  // namespace vorn::core::v2::result
