@@ -1,0 +1,84 @@
+// The Base64 algorithm on the library's containers: output grows in place, the codec does
+// the work with the kernels this processor supports best.
+#include "binary_encoding/algorithm.hpp"
+#include "binary_encoding/base64_codec.hpp"
+#include "binary_encoding/output.hpp"
+#include "byte_array/byte_array_access.hpp"
+#include "result/exit_with_message.hpp"
+
+namespace vorn::core::v2::detail::binary_encoding_algorithms {
+namespace {
+
+struct encode_job {
+    const data_chunk* chunks;
+    std::uint32_t count;
+    std::size_t size;
+    base64_carry carry;
+};
+
+std::size_t write_encoding(char* out, void* context) noexcept {
+    encode_job& job = *static_cast<encode_job*>(context);
+    job.carry = base64_encode_update(active_base64_kernels(), job.chunks, job.count, out);
+    return job.size;
+}
+
+}  // namespace
+
+std::string base64::finish_encoded_string(const std::string& text,
+                                          const byte_array& leftover) const {
+    if (leftover.size() > 2) {
+        exit_with_message(
+            "O método update_encoded_string() nunca pode retornar mais do que 2 bytes restantes",
+            1);
+    }
+    char group[4];
+    const std::size_t size = base64_encode_final(leftover.data(), leftover.size(), group);
+    std::string complete;
+    complete.reserve(text.size() + size);
+    complete.append(text).append(group, size);
+    return complete;
+}
+
+byte_array base64::update_encoded_string(std::string& text, const data_chunk* chunks,
+                                         std::uint32_t count) const {
+    encode_job job{chunks, count, base64_encoded_size(chunks, count), {}};
+    if (job.size != 0) {
+        append_to_text(text, job.size, write_encoding, &job);
+    } else {
+        // Fewer than three bytes in all: nothing to write, they are all carried.
+        job.carry = base64_encode_update(active_base64_kernels(), chunks, count, nullptr);
+    }
+    byte_array leftover;
+    leftover.assign(job.carry.bytes, job.carry.bytes + job.carry.size);
+    return leftover;
+}
+
+byte_array base64::finish_decoded_bytes(const byte_array& bytes,
+                                        const std::string& leftover) const {
+    const base64_final_bytes last = base64_decode_final(leftover.data(), leftover.size());
+    if (last.refused) {
+        return byte_array();
+    }
+    byte_array complete;
+    core::detail::byte_array_access::reserve(complete, bytes.size() + last.size);
+    complete.append(bytes.begin(), bytes.end());
+    complete.append(last.bytes, last.bytes + last.size);
+    return complete;
+}
+
+std::string base64::update_decoded_bytes(byte_array& bytes, const data_chunk* chunks,
+                                         std::uint32_t count) const {
+    const std::size_t old_size = bytes.size();
+    const std::size_t room = base64_decoded_size_bound(chunks, count);
+    unsigned char* out = append_to_bytes(bytes, room);
+    const decode_outcome outcome =
+        base64_decode_update(active_base64_kernels(), chunks, count, out);
+    if (outcome.refused) {
+        byte_array().swap(bytes);
+    } else {
+        core::detail::byte_array_access::truncate(bytes, old_size + outcome.written);
+    }
+    return std::string(outcome.leftover, outcome.leftover_size);
+}
+
+}  // namespace vorn::core::v2::detail::binary_encoding_algorithms

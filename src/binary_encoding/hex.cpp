@@ -1,0 +1,60 @@
+// The hex algorithm on the library's containers: output grows in place, the codec does the
+// work with the kernels this processor supports best.
+#include "binary_encoding/algorithm.hpp"
+#include "binary_encoding/hex_codec.hpp"
+#include "binary_encoding/output.hpp"
+#include "byte_array/byte_array_access.hpp"
+
+namespace vorn::core::v2::detail::binary_encoding_algorithms {
+namespace {
+
+struct encode_job {
+    const data_chunk* chunks;
+    std::uint32_t count;
+    std::size_t size;
+};
+
+std::size_t write_encoding(char* out, void* context) noexcept {
+    const encode_job& job = *static_cast<const encode_job*>(context);
+    hex_encode_update(active_hex_kernels(), job.chunks, job.count, out);
+    return job.size;
+}
+
+}  // namespace
+
+std::string hex::finish_encoded_string(const std::string& text, const byte_array&) const {
+    return text;
+}
+
+byte_array hex::update_encoded_string(std::string& text, const data_chunk* chunks,
+                                      std::uint32_t count) const {
+    encode_job job{chunks, count, hex_encoded_size(chunks, count)};
+    if (job.size != 0) {
+        append_to_text(text, job.size, write_encoding, &job);
+    }
+    return byte_array();
+}
+
+byte_array hex::finish_decoded_bytes(const byte_array& bytes, const std::string& leftover) const {
+    // An unpaired digit: the text has an odd number of characters (or was refused).
+    if (!leftover.empty()) {
+        return byte_array();
+    }
+    return bytes;
+}
+
+std::string hex::update_decoded_bytes(byte_array& bytes, const data_chunk* chunks,
+                                      std::uint32_t count) const {
+    const std::size_t old_size = bytes.size();
+    const std::size_t room = hex_decoded_size_bound(chunks, count);
+    unsigned char* out = append_to_bytes(bytes, room);
+    const decode_outcome outcome = hex_decode_update(active_hex_kernels(), chunks, count, out);
+    if (outcome.refused) {
+        byte_array().swap(bytes);
+    } else {
+        core::detail::byte_array_access::truncate(bytes, old_size + outcome.written);
+    }
+    return std::string(outcome.leftover, outcome.leftover_size);
+}
+
+}  // namespace vorn::core::v2::detail::binary_encoding_algorithms
