@@ -43,7 +43,8 @@ byte_array base64::update_encoded_string(std::string& text, const data_chunk* ch
                                          std::uint32_t count) const {
     encode_job job{chunks, count, base64_encoded_size(chunks, count), {}};
     if (job.size != 0) {
-        append_to_text(text, job.size, write_encoding, &job);
+        // Room for the padded group too, in case this is all the input.
+        append_to_text(text, job.size, 4, write_encoding, &job);
     } else {
         // Fewer than three bytes in all: nothing to write, they are all carried.
         job.carry = base64_encode_update(active_base64_kernels(), chunks, count, nullptr);

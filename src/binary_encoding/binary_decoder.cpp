@@ -62,11 +62,15 @@ byte_array binary_decoder::finish() const {
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text, std::size_t size) {
-    binary_decoder decoder(encoding);
-    decoder.add_string(text, size);
-    // As finish(), but the local bytes are moved out rather than copied: only the decoding of
-    // the leftover is appended to them, and a leftover that adds nothing refuses the text.
-    detail::binary_decoder_impl& state = *decoder.impl_;
+    // What a local decoder would do with one add_string and finish(), with its record on the
+    // stack, and with the bytes moved out rather than copied: only the decoding of the
+    // leftover is appended to them, and a leftover that adds nothing refuses the text.
+    detail::binary_decoder_impl state;
+    state.algorithm = detail::get_algorithm(encoding);
+    if (size != 0) {
+        const detail::data_chunk chunk = {reinterpret_cast<const unsigned char*>(text), size};
+        state.pending_text = state.algorithm->update_decoded_bytes(state.decoded_bytes, &chunk, 1);
+    }
     if (state.pending_text.empty()) {
         return std::move(state.decoded_bytes);
     }

@@ -57,11 +57,15 @@ std::string binary_encoder::finish() const {
 
 std::string binary_encoder::encode(binary_encoding encoding, const unsigned char* data,
                                    std::size_t size) {
-    binary_encoder encoder(encoding);
-    encoder.add_data(data, size);
-    // As finish(), but the local text is moved out rather than copied: only the end marking
-    // of the leftover is appended to it.
-    detail::binary_encoder_impl& state = *encoder.impl_;
+    // What a local encoder would do with one add_data and finish(), with its record on the
+    // stack, and with the text moved out rather than copied: only the end marking of the
+    // leftover is appended to it.
+    detail::binary_encoder_impl state;
+    state.algorithm = detail::get_algorithm(encoding);
+    if (size != 0) {
+        const detail::data_chunk chunk = {data, size};
+        state.pending_bytes = state.algorithm->update_encoded_string(state.encoded_text, &chunk, 1);
+    }
     if (!state.pending_bytes.empty()) {
         state.encoded_text +=
             state.algorithm->finish_encoded_string(std::string(), state.pending_bytes);

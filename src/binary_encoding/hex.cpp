@@ -30,7 +30,7 @@ byte_array hex::update_encoded_string(std::string& text, const data_chunk* chunk
                                       std::uint32_t count) const {
     encode_job job{chunks, count, hex_encoded_size(chunks, count)};
     if (job.size != 0) {
-        append_to_text(text, job.size, write_encoding, &job);
+        append_to_text(text, job.size, 0, write_encoding, &job);
     }
     return byte_array();
 }

@@ -11,10 +11,11 @@
 namespace vorn::core::v2::detail {
 
 // Appends at most `room` characters to `text`: `write` gets the address of the new room and
-// `context`, writes there and returns how many characters it wrote. The capacity grows
-// geometrically, so a stream of appends costs amortised linear time. Throws like
+// `context`, writes there and returns how many characters it wrote. When the capacity must
+// grow, it grows geometrically (a stream of appends costs amortised linear time) and keeps
+// `spare` more characters free, for an end marking that may follow. Throws like
 // std::string::append, with `text` unchanged.
-void append_to_text(std::string& text, std::size_t room,
+void append_to_text(std::string& text, std::size_t room, std::size_t spare,
                     std::size_t (*write)(char* out, void* context) noexcept, void* context);
 
 // Appends `room` bytes to `bytes` without initialising them and returns their address; the
