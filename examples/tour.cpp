@@ -4,6 +4,7 @@
 //   cmake --preset default && cmake --build --preset default --target tour &&
 //   build/default/examples/tour
 #include <cstdio>
+#include <string>
 
 #include <vorn/core.hpp>
 
@@ -35,5 +36,20 @@ int main() {
     for (const vc::result::argument& a : status.get_argument_range()) {
         std::printf("  argument: %s = %s\n", a.get_name(), a.get_value());
     }
+
+    // Binary encodings: a payload travels as Base64 text and comes back in two pieces.
+    std::printf("\n-- binary encodings\n");
+    const unsigned char payload[] = {'f', 'o', 'o', 'b', 'a', 0x00, 0xFF};
+    const std::string text =
+        vc::binary_encoder::encode(vc::binary_encoding::base64, payload, sizeof payload);
+    std::printf(
+        "base64: %s, hex: %s\n", text.c_str(),
+        vc::binary_encoder::encode(vc::binary_encoding::hex, payload, sizeof payload).c_str());
+    vc::binary_decoder decoder(vc::binary_encoding::base64);
+    decoder.add_string(text.substr(0, 5));
+    decoder.add_string(text.substr(5));
+    std::printf("decoded in two pieces: %zu bytes\n", decoder.finish().size());
+    std::printf("a malformed text decodes to %zu bytes\n",
+                vc::binary_decoder::decode(vc::binary_encoding::base64, "Zm9v!mFy").size());
     return 0;
 }
