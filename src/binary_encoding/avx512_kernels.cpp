@@ -3,6 +3,7 @@
 // is read or written outside the caller's ranges. Compiled for baseline x86-64 with the
 // instruction sets enabled per function, and only called when the processor has them.
 #include "binary_encoding/kernels.hpp"
+#include "binary_encoding/tables.hpp"
 
 #if defined(__x86_64__)
 
@@ -27,27 +28,18 @@ inline __mmask64 first_lanes(std::size_t n) noexcept {
     return n >= 64 ? ~__mmask64{0} : (__mmask64{1} << n) - 1;
 }
 
-// The alphabet as a 64-byte table: vpermb looks characters up by their 6-bit index.
-alignas(64) constexpr char base64_alphabet_table[64] = {
-    'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P',
-    'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', 'a', 'b', 'c', 'd', 'e', 'f',
-    'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 'u', 'v',
-    'w', 'x', 'y', 'z', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '+', '/'};
-
-// The values of the characters 0-127 for a two-table vpermb lookup: the value of an alphabet
-// character, 0x80 for every other code.
+// The values of the characters 0-127 for a two-register vpermb lookup: the value of an
+// alphabet character, 0x80 for every other code.
 struct base64_reverse_table {
     alignas(64) unsigned char entries[128];
 };
 
 constexpr base64_reverse_table make_base64_reverse_table() {
     base64_reverse_table table{};
-    for (unsigned char& entry : table.entries) {
-        entry = 0x80;
-    }
-    for (unsigned i = 0; i < 64; ++i) {
-        table.entries[static_cast<unsigned char>(base64_alphabet_table[i])] =
-            static_cast<unsigned char>(i);
+    for (unsigned i = 0; i < 128; ++i) {
+        table.entries[i] = base64_decode_table[i] == not_in_alphabet
+                               ? 0x80
+                               : static_cast<unsigned char>(base64_decode_table[i]);
     }
     return table;
 }
@@ -71,7 +63,8 @@ VORN_AVX512 inline __m512i base64_encode_block(__m512i bytes, __m512i alphabet) 
 
 VORN_AVX512 void base64_encode_avx512(const unsigned char* in, std::size_t groups,
                                       char* out) noexcept {
-    const __m512i alphabet = _mm512_load_si512(base64_alphabet_table);
+    // vpermb looks each character up by its 6-bit index.
+    const __m512i alphabet = _mm512_loadu_si512(base64_alphabet);
     // Full loads read 64 bytes for the 48 they encode: keep 22 groups (66 bytes) ahead.
     while (groups >= 22) {
         const __m512i bytes = _mm512_loadu_si512(in);

@@ -3,7 +3,6 @@
 #include "binary_encoding/algorithm.hpp"
 #include "binary_encoding/base64_codec.hpp"
 #include "binary_encoding/output.hpp"
-#include "byte_array/byte_array_access.hpp"
 #include "result/exit_with_message.hpp"
 
 namespace vorn::core::v2::detail::binary_encoding_algorithms {
@@ -61,7 +60,7 @@ byte_array base64::finish_decoded_bytes(const byte_array& bytes,
         return byte_array();
     }
     byte_array complete;
-    core::detail::byte_array_access::reserve(complete, bytes.size() + last.size);
+    complete.reserve(bytes.size() + last.size);
     complete.append(bytes.begin(), bytes.end());
     complete.append(last.bytes, last.bytes + last.size);
     return complete;
@@ -69,17 +68,11 @@ byte_array base64::finish_decoded_bytes(const byte_array& bytes,
 
 std::string base64::update_decoded_bytes(byte_array& bytes, const data_chunk* chunks,
                                          std::uint32_t count) const {
-    const std::size_t old_size = bytes.size();
-    const std::size_t room = base64_decoded_size_bound(chunks, count);
-    unsigned char* out = append_to_bytes(bytes, room);
-    const decode_outcome outcome =
-        base64_decode_update(active_base64_kernels(), chunks, count, out);
-    if (outcome.refused) {
-        byte_array().swap(bytes);
-    } else {
-        core::detail::byte_array_access::truncate(bytes, old_size + outcome.written);
-    }
-    return std::string(outcome.leftover, outcome.leftover_size);
+    return decode_into(
+        bytes, chunks, count, base64_decoded_size_bound(chunks, count),
+        [](const data_chunk* stream, std::uint32_t pieces, unsigned char* out) noexcept {
+            return base64_decode_update(active_base64_kernels(), stream, pieces, out);
+        });
 }
 
 }  // namespace vorn::core::v2::detail::binary_encoding_algorithms

@@ -23,6 +23,16 @@ std::size_t total_size(const data_chunk* chunks, std::uint32_t count);
 // the refusal is remembered by the stream itself, whatever is fed later.
 inline constexpr char refused_marker = '!';
 
+// True when the stream starts with the refused marker, and so is refused whatever follows.
+inline bool starts_refused(const data_chunk* chunks, std::uint32_t count) noexcept {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (chunks[i].size != 0) {
+            return chunks[i].data[0] == static_cast<unsigned char>(refused_marker);
+        }
+    }
+    return false;
+}
+
 // What a decoding step did.
 struct decode_outcome {
     std::size_t written = 0;        // bytes written to the output

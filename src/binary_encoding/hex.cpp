@@ -3,7 +3,6 @@
 #include "binary_encoding/algorithm.hpp"
 #include "binary_encoding/hex_codec.hpp"
 #include "binary_encoding/output.hpp"
-#include "byte_array/byte_array_access.hpp"
 
 namespace vorn::core::v2::detail::binary_encoding_algorithms {
 namespace {
@@ -45,16 +44,11 @@ byte_array hex::finish_decoded_bytes(const byte_array& bytes, const std::string&
 
 std::string hex::update_decoded_bytes(byte_array& bytes, const data_chunk* chunks,
                                       std::uint32_t count) const {
-    const std::size_t old_size = bytes.size();
-    const std::size_t room = hex_decoded_size_bound(chunks, count);
-    unsigned char* out = append_to_bytes(bytes, room);
-    const decode_outcome outcome = hex_decode_update(active_hex_kernels(), chunks, count, out);
-    if (outcome.refused) {
-        byte_array().swap(bytes);
-    } else {
-        core::detail::byte_array_access::truncate(bytes, old_size + outcome.written);
-    }
-    return std::string(outcome.leftover, outcome.leftover_size);
+    return decode_into(
+        bytes, chunks, count, hex_decoded_size_bound(chunks, count),
+        [](const data_chunk* stream, std::uint32_t pieces, unsigned char* out) noexcept {
+            return hex_decode_update(active_hex_kernels(), stream, pieces, out);
+        });
 }
 
 }  // namespace vorn::core::v2::detail::binary_encoding_algorithms

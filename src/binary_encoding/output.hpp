@@ -4,9 +4,12 @@
 #define VORN_CORE_SRC_BINARY_ENCODING_OUTPUT_HPP
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "vorn/core/byte_array.hpp"
+
+#include "binary_encoding/chunks.hpp"
 
 namespace vorn::core::v2::detail {
 
@@ -18,10 +21,16 @@ namespace vorn::core::v2::detail {
 void append_to_text(std::string& text, std::size_t room, std::size_t spare,
                     std::size_t (*write)(char* out, void* context) noexcept, void* context);
 
-// Appends `room` bytes to `bytes` without initialising them and returns their address; the
-// caller writes them and gives back what it did not use with byte_array_access::truncate.
-// The capacity grows geometrically. Throws like byte_array::append, with `bytes` unchanged.
-unsigned char* append_to_bytes(byte_array& bytes, std::size_t room);
+// A decoding step of a codec: decodes the chunk stream to `out`.
+using decode_step = decode_outcome (*)(const data_chunk* chunks, std::uint32_t count,
+                                       unsigned char* out) noexcept;
+
+// Appends the decoding of the chunk stream to `bytes`, written in place into at most `room`
+// new bytes, and returns the characters held back. A refused stream empties `bytes` (and
+// gives back its block). The capacity grows geometrically. Throws like byte_array::append,
+// with `bytes` unchanged.
+std::string decode_into(byte_array& bytes, const data_chunk* chunks, std::uint32_t count,
+                        std::size_t room, decode_step decode);
 
 }  // namespace vorn::core::v2::detail
 
