@@ -6,22 +6,6 @@
 #include "result/exit_with_message.hpp"
 
 namespace vorn::core::v2::detail::binary_encoding_algorithms {
-namespace {
-
-struct encode_job {
-    const data_chunk* chunks;
-    std::uint32_t count;
-    std::size_t size;
-    base64_carry carry;
-};
-
-std::size_t write_encoding(char* out, void* context) noexcept {
-    encode_job& job = *static_cast<encode_job*>(context);
-    job.carry = base64_encode_update(active_base64_kernels(), job.chunks, job.count, out);
-    return job.size;
-}
-
-}  // namespace
 
 std::string base64::finish_encoded_string(const std::string& text,
                                           const byte_array& leftover) const {
@@ -40,16 +24,21 @@ std::string base64::finish_encoded_string(const std::string& text,
 
 byte_array base64::update_encoded_string(std::string& text, const data_chunk* chunks,
                                          std::uint32_t count) const {
-    encode_job job{chunks, count, base64_encoded_size(chunks, count), {}};
-    if (job.size != 0) {
+    const std::size_t size = base64_encoded_size(chunks, count);
+    base64_carry carry;
+    auto write = [&](char* out) noexcept {
+        carry = base64_encode_update(active_base64_kernels(), chunks, count, out);
+        return size;
+    };
+    if (size != 0) {
         // Room for the padded group too, in case this is all the input.
-        append_to_text(text, job.size, 4, write_encoding, &job);
+        append_to_text(text, size, 4, write);
     } else {
         // Fewer than three bytes in all: nothing to write, they are all carried.
-        job.carry = base64_encode_update(active_base64_kernels(), chunks, count, nullptr);
+        write(nullptr);
     }
     byte_array leftover;
-    leftover.assign(job.carry.bytes, job.carry.bytes + job.carry.size);
+    leftover.assign(carry.bytes, carry.bytes + carry.size);
     return leftover;
 }
 

@@ -5,21 +5,6 @@
 #include "binary_encoding/output.hpp"
 
 namespace vorn::core::v2::detail::binary_encoding_algorithms {
-namespace {
-
-struct encode_job {
-    const data_chunk* chunks;
-    std::uint32_t count;
-    std::size_t size;
-};
-
-std::size_t write_encoding(char* out, void* context) noexcept {
-    const encode_job& job = *static_cast<const encode_job*>(context);
-    hex_encode_update(active_hex_kernels(), job.chunks, job.count, out);
-    return job.size;
-}
-
-}  // namespace
 
 std::string hex::finish_encoded_string(const std::string& text, const byte_array&) const {
     return text;
@@ -27,9 +12,13 @@ std::string hex::finish_encoded_string(const std::string& text, const byte_array
 
 byte_array hex::update_encoded_string(std::string& text, const data_chunk* chunks,
                                       std::uint32_t count) const {
-    encode_job job{chunks, count, hex_encoded_size(chunks, count)};
-    if (job.size != 0) {
-        append_to_text(text, job.size, 0, write_encoding, &job);
+    const std::size_t size = hex_encoded_size(chunks, count);
+    auto write = [&](char* out) noexcept {
+        hex_encode_update(active_hex_kernels(), chunks, count, out);
+        return size;
+    };
+    if (size != 0) {
+        append_to_text(text, size, 0, write);
     }
     return byte_array();
 }

@@ -25,6 +25,15 @@ void append_to_text(std::string& text, std::size_t room, std::size_t spare,
 using decode_step = decode_outcome (*)(const data_chunk* chunks, std::uint32_t count,
                                        unsigned char* out) noexcept;
 
+// append_to_text with a callable `write(char* out) noexcept -> std::size_t`.
+template <class Write>
+void append_to_text(std::string& text, std::size_t room, std::size_t spare, Write& write) {
+    append_to_text(
+        text, room, spare,
+        [](char* out, void* context) noexcept { return (*static_cast<Write*>(context))(out); },
+        &write);
+}
+
 // Appends the decoding of the chunk stream to `bytes`, written in place into at most `room`
 // new bytes, and returns the characters held back. A refused stream empties `bytes` (and
 // gives back its block). The capacity grows geometrically. Throws like byte_array::append,
