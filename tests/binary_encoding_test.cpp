@@ -283,6 +283,22 @@ TEST(BinaryEncoding, HexVectorsBothWays) {
     EXPECT_EQ(to_bytes(decoder.finish()), (bytes{0x41, 0x42}));
 }
 
+TEST(BinaryEncoding, SplitPointsNeverMatter) {
+    std::mt19937 rng(23);
+    for (std::size_t n = 0; n <= 24; ++n) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = expected_encoding(e, data);
+            for (std::size_t cut = 0; cut <= n; ++cut) {
+                ASSERT_EQ(encode_in_pieces(e, data, {cut}), text) << n << ' ' << cut;
+            }
+            for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+                ASSERT_EQ(decode_in_pieces(e, text, {cut}), data) << text << ' ' << cut;
+            }
+        }
+    }
+}
+
 // Every rule text, one-shot, split in two at every position, and one character per call:
 // always the reference's answer.
 TEST(BinaryEncoding, DecodingRulesHoldWhateverTheSplit) {
