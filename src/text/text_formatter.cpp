@@ -187,7 +187,9 @@ std::vector<argument> text_formatter::get_arguments() {
     for (const detail::placeholder& p : s.arguments) {
         argument::block& b = *copies.emplace_back().block_;
         b.name = s.name(p);
-        b.params = std::string_view(s.text).substr(p.params_begin(), p.params_length());
+        if (p.params_length() != 0) {
+            b.params = std::string_view(s.text).substr(p.params_begin(), p.params_length());
+        }
         b.full_arg = s.full_arg(p);
         b.begin = p.begin;
         b.end = p.end;

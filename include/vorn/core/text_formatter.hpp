@@ -94,6 +94,7 @@ class VORN_CORE_API text_formatter {
     // Self-assignment changes nothing; on std::bad_alloc this object is unchanged.
     text_formatter& operator=(const text_formatter& other);
     // Releases this object's contents and takes the source's; the source is left empty.
+    // Moving an object into itself leaves it unchanged.
     text_formatter& operator=(text_formatter&& other) noexcept;
     ~text_formatter();
 
