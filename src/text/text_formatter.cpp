@@ -40,6 +40,14 @@ struct text_hash {
     }
 };
 
+// Copies `size` bytes to `out` and returns the end of the copy.
+char* copy_bytes(char* out, const char* from, std::size_t size) noexcept {
+    if (size != 0) {
+        std::memcpy(out, from, size);
+    }
+    return out + size;
+}
+
 }  // namespace
 
 struct text_formatter::state {
@@ -65,9 +73,17 @@ struct text_formatter::state {
         char digits[24];
         const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, n);
         const std::string_view wanted(digits, static_cast<std::size_t>(written.ptr - digits));
+        const char* const chars = text.data();
         for (const detail::placeholder& p : arguments) {
-            if (name(p) == wanted) {
-                return &p;
+            // Names are short: a plain loop beats a call to memcmp.
+            if (p.name_length == wanted.size()) {
+                std::size_t i = 0;
+                while (i < wanted.size() && chars[p.begin + 1 + i] == wanted[i]) {
+                    ++i;
+                }
+                if (i == wanted.size()) {
+                    return &p;
+                }
             }
         }
         return nullptr;
@@ -173,10 +189,15 @@ text_formatter text_formatter::parser(core::string_view text) {
     }
     detail::placeholder found;
     std::size_t from = 0;
-    while (detail::find_placeholder(s.text.data(), s.text.size(), from, found)) {
+    if (!detail::find_placeholder(s.text.data(), s.text.size(), from, found)) {
+        return result;
+    }
+    // Typical messages hold a few placeholders: one allocation instead of a growth sequence.
+    s.arguments.reserve(4);
+    do {
         s.arguments.push_back(found);
         from = found.end;
-    }
+    } while (detail::find_placeholder(s.text.data(), s.text.size(), from, found));
     return result;
 }
 
@@ -184,15 +205,13 @@ std::vector<argument> text_formatter::get_arguments() {
     const state& s = *state_;
     std::vector<argument> copies;
     copies.reserve(s.arguments.size());
+    const char* const text = s.text.data();
     for (const detail::placeholder& p : s.arguments) {
-        argument::block& b = *copies.emplace_back().block_;
-        b.name = s.name(p);
-        if (p.params_length() != 0) {
-            b.params = std::string_view(s.text).substr(p.params_begin(), p.params_length());
-        }
-        b.full_arg = s.full_arg(p);
-        b.begin = p.begin;
-        b.end = p.end;
+        *copies.emplace_back().block_ = argument::block{
+            std::string(text + p.begin + 1, p.name_length),
+            p.params_length() == 0 ? std::string()
+                                   : std::string(text + p.params_begin(), p.params_length()),
+            std::string(text + p.begin, p.end - p.begin), p.begin, p.end};
     }
     return copies;
 }
@@ -240,16 +259,17 @@ std::string text_formatter::make_string() {
 
     // Placeholders never overlap and come in order, so the text is assembled front to back;
     // replacements are copied as they are and never scanned again.
-    std::string result;
-    result.reserve(length);
+    std::string result(length, '\0');
+    char* out = result.data();
+    const char* const text = s.text.data();
     std::size_t copied = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const detail::placeholder& p = s.arguments[i];
-        result.append(s.text, copied, p.begin - copied);
-        result.append(*bound[i]);
+        out = copy_bytes(out, text + copied, p.begin - copied);
+        out = copy_bytes(out, bound[i]->data(), bound[i]->size());
         copied = p.end;
     }
-    result.append(s.text, copied, std::string::npos);
+    copy_bytes(out, text + copied, s.text.size() - copied);
     return result;
 }
 

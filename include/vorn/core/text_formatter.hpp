@@ -149,6 +149,19 @@ inline constexpr bool is_bound_as_number =
     std::is_same_v<T, unsigned long> || std::is_same_v<T, long long> ||
     std::is_same_v<T, unsigned long long> || std::is_floating_point_v<T>;
 
+// Equality of two short texts such as placeholder numbers, without a call to memcmp.
+inline bool same_short_text(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 template <class T>
 std::string bound_text(const T& value) {
     if constexpr (std::is_same_v<T, decimal>) {
@@ -196,7 +209,7 @@ text_formatter& text_formatter::bind(unsigned long n, const T& value) {
     const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, n);
     const std::string_view name(digits, static_cast<std::size_t>(written.ptr - digits));
     for (const argument& placeholder : get_arguments()) {
-        if (placeholder.get_name() == name) {
+        if (detail::same_short_text(placeholder.get_name(), name)) {
             replace_arg_escape_impl(placeholder.get_full_arg(), replacement);
         }
     }
