@@ -7,13 +7,13 @@
 #include <map>
 #include <new>
 #include <random>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "support/allocation_failure.hpp"
+#include "support/placeholder_reference.hpp"
 #include "vorn/core/text_formatter.hpp"
 
 namespace vc = vorn::core::v2;
@@ -23,23 +23,9 @@ using vorn::test::fail_next_allocations;
 
 namespace {
 
-struct placeholder {
-    std::string name;
-    std::string params;
-    std::string full_arg;
-    std::size_t begin;
-    std::size_t end;
-
-    bool operator==(const placeholder& o) const {
-        return name == o.name && params == o.params && full_arg == o.full_arg && begin == o.begin &&
-               end == o.end;
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const placeholder& p) {
-    return out << "{name '" << p.name << "', params '" << p.params << "', full '" << p.full_arg
-               << "', " << p.begin << ".." << p.end << "}";
-}
+using placeholder = vorn::test::reference_placeholder;
+using vorn::test::reference_text;
+using vorn::test::regex_placeholders;
 
 std::vector<placeholder> placeholders_of(text_formatter& f) {
     std::vector<placeholder> out;
@@ -52,31 +38,6 @@ std::vector<placeholder> placeholders_of(text_formatter& f) {
 std::vector<placeholder> parse(const std::string& text) {
     text_formatter f = text_formatter::parser(text);
     return placeholders_of(f);
-}
-
-// The slow reference: the standard library's regular expression, every non-overlapping match
-// from left to right.
-std::vector<placeholder> regex_placeholders(const std::string& text) {
-    static const std::regex pattern("\\{([0-9]+)(?:\\: ([^{]*))?\\}");
-    std::vector<placeholder> out;
-    for (std::sregex_iterator it(text.begin(), text.end(), pattern), last; it != last; ++it) {
-        const std::smatch& m = *it;
-        const auto begin = static_cast<std::size_t>(m.position(0));
-        out.push_back({m[1].str(), m[2].matched ? m[2].str() : std::string(), m[0].str(), begin,
-                       begin + static_cast<std::size_t>(m.length(0))});
-    }
-    return out;
-}
-
-// The reference text: placeholders replaced from the last to the first, unbound ones removed.
-std::string reference_text(std::string text, const std::vector<placeholder>& found,
-                           const std::map<std::string, std::string>& bindings) {
-    for (auto p = found.rbegin(); p != found.rend(); ++p) {
-        const auto binding = bindings.find(p->full_arg);
-        text.replace(p->begin, p->end - p->begin,
-                     binding == bindings.end() ? std::string() : binding->second);
-    }
-    return text;
 }
 
 }  // namespace
