@@ -52,7 +52,9 @@ char* copy_bytes(char* out, const char* from, std::size_t size) noexcept {
 
 struct text_formatter::state {
     std::string text;
-    std::vector<detail::placeholder> arguments;  // in order of appearance
+    // In order of appearance, as offsets into `text`; get_arguments() writes them out as
+    // argument values.
+    std::vector<detail::placeholder> arguments;
     std::unordered_map<std::string, std::string, text_hash, std::equal_to<>> replacements;
 
     void clear() noexcept {
