@@ -1,0 +1,122 @@
+#include <cstring>
+
+#include "datetime/calendar.hpp"
+#include "datetime/text_fields.hpp"
+#include "datetime/text_forms.hpp"
+#include "vorn/core/converters.hpp"
+
+namespace vorn::core::v2 {
+
+namespace detail {
+
+converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
+                                 date value) noexcept {
+    const civil_date c = civil_from_julian_day(value.to_julian_day());
+    // At least four digits; five places, so that a positive year may take all five while a
+    // negative one keeps four digits after its sign.
+    if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
+        return converter_status::invalid_format;
+    }
+    scratch[used++] = '-';
+    converter_status status = append_decimal(scratch, used, capacity, c.month, 2);
+    if (status != converter_status::success) {
+        return status;
+    }
+    scratch[used++] = '-';
+    status = append_decimal(scratch, used, capacity, c.day, 2);
+    return status;
+}
+
+converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
+                                 time value) noexcept {
+    if (!append_signed_field(scratch, used, value.get_hour(), 2, 3)) {
+        return converter_status::invalid_format;
+    }
+    scratch[used++] = ':';
+    converter_status status = append_decimal(scratch, used, capacity, value.get_minute(), 2);
+    if (status != converter_status::success) {
+        return status;
+    }
+    scratch[used++] = ':';
+    status = append_decimal(scratch, used, capacity, value.get_second(), 2);
+    const unsigned int milliseconds = value.get_milliseconds();
+    if (status != converter_status::success || milliseconds == 0) {
+        return status;
+    }
+    scratch[used++] = '.';
+    return append_decimal(scratch, used, capacity, milliseconds, 3);
+}
+
+}  // namespace detail
+
+namespace {
+
+// The values a refused text leaves in `out`, built once.
+const date& failure_date() noexcept {
+    static const date value(0, 0, 0);
+    return value;
+}
+
+const time& failure_time() noexcept {
+    static const time value;
+    return value;
+}
+
+}  // namespace
+
+converter_status chars_converter<date>::make_chars(char* buffer, std::size_t& length, date value) {
+    // The capacity asked for is the longest date text, whatever this value needs.
+    if (length < detail::max_date_text) {
+        length = detail::max_date_text;
+        return converter_status::buffer_too_small;
+    }
+    char scratch[detail::max_date_text];
+    std::size_t used = 0;
+    const converter_status status = detail::write_date_text(scratch, used, sizeof scratch, value);
+    if (status != converter_status::success) {
+        return status;
+    }
+    std::memcpy(buffer, scratch, used);
+    length = used;
+    return converter_status::success;
+}
+
+converter_status value_converter<date>::make_value(date& out, const char* text,
+                                                   std::size_t length) {
+    long long julian_day = 0;
+    if (length != 10 || !detail::read_date_text(text, true, julian_day)) {
+        out = failure_date();
+        return converter_status::invalid_format;
+    }
+    out = date::from_julian_day(julian_day);
+    return converter_status::success;
+}
+
+converter_status chars_converter<time>::make_chars(char* buffer, std::size_t& length, time value) {
+    if (length < detail::max_time_text) {
+        length = detail::max_time_text;
+        return converter_status::buffer_too_small;
+    }
+    char scratch[detail::max_time_text];
+    std::size_t used = 0;
+    const converter_status status = detail::write_time_text(scratch, used, sizeof scratch, value);
+    if (status != converter_status::success) {
+        return status;
+    }
+    std::memcpy(buffer, scratch, used);
+    length = used;
+    return converter_status::success;
+}
+
+converter_status value_converter<time>::make_value(time& out, const char* text,
+                                                   std::size_t length) {
+    int msecs = 0;
+    if (!detail::read_time_text(text, length, true, msecs)) {
+        out = failure_time();
+        return converter_status::invalid_format;
+    }
+    out = time::from_milliseconds(msecs);
+    return converter_status::success;
+}
+
+}  // namespace vorn::core::v2
