@@ -237,6 +237,7 @@ TEST(TimeText, ReaderTakesFractionsAsDecimalFractionsTruncatedToMilliseconds) {
         {"00:00:00.00000000000000000000000000000001", 0},
         {"-1:30:00", -5400000},
         {"-9:00:00.5", -32400500},
+        {"-0:30:00", -1800000},  // the sign is kept also when the hour is 0
         {"24:00:00", 86400000},
         {"99:99:99.999", 99 * 3600000 + 99 * 60000 + 99999},
         {"00:75:00", 4500000},

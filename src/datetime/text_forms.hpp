@@ -73,9 +73,10 @@ inline bool read_time_text(const char* text, std::size_t length, bool negative_h
         return false;
     }
     // What time(hour, minute, second, fraction) holds: the sum of the lower components carries
-    // and takes the hour's sign. With at most two digits per field nothing can wrap.
+    // and takes the hour's sign, also for an hour written -0, which time() cannot tell from 0.
+    // With at most two digits per field nothing can wrap.
     const int part = static_cast<int>(fraction) + 1000 * second + 60000 * minute;
-    msecs = 3600000 * hour + (hour < 0 ? -part : part);
+    msecs = 3600000 * hour + (text[0] == '-' ? -part : part);
     return true;
 }
 
