@@ -68,6 +68,35 @@ constexpr int reported_year(long long year) noexcept {
     return year == 0 ? 1 : static_cast<int>(year);
 }
 
+// A wall-clock count of milliseconds since 1970-01-01T00:00:00 split into its day and the
+// millisecond of that day, which is never negative: -1 is 1969-12-31 at 86399999.
+struct wall_clock_split {
+    long long julian_day;
+    long long msecs_of_day;  // 0 to 86399999
+};
+
+constexpr wall_clock_split split_wall_clock(long long local_msecs) noexcept {
+    const long long days = floor_div(local_msecs, msecs_per_day);
+    return wall_clock_split{days + unix_epoch_julian_day, local_msecs - days * msecs_per_day};
+}
+
+// The components of a signed millisecond count: the hour, truncated toward zero, carries the
+// sign; the others come from the magnitude, taken unsigned so that it is exact also for the
+// most negative count.
+struct clock_fields {
+    int hour;
+    unsigned int minute;
+    unsigned int second;
+    unsigned int milliseconds;
+};
+
+constexpr clock_fields split_clock(int msecs) noexcept {
+    const auto bits = static_cast<std::uint32_t>(msecs);
+    const std::uint32_t magnitude = msecs < 0 ? 0U - bits : bits;
+    return clock_fields{msecs / 3600000, magnitude % 3600000U / 60000U, magnitude / 1000U % 60U,
+                        magnitude % 1000U};
+}
+
 // Keeps the low 47 bits of `value`, read as a signed number: what the wall-clock field of a
 // datetime holds.
 constexpr long long wrap_to_47_bits(std::uint64_t value) noexcept {

@@ -10,8 +10,8 @@ namespace vorn::core::v2 {
 namespace detail {
 
 converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 date value) noexcept {
-    const civil_date c = civil_from_julian_day(value.to_julian_day());
+                                 long long julian_day) noexcept {
+    const civil_date c = civil_from_julian_day(julian_day);
     // At least four digits; five places, so that a positive year may take all five while a
     // negative one keeps four digits after its sign.
     if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
@@ -28,23 +28,23 @@ converter_status write_date_text(char* scratch, std::size_t& used, std::size_t c
 }
 
 converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 time value) noexcept {
-    if (!append_signed_field(scratch, used, value.get_hour(), 2, 3)) {
+                                 int msecs) noexcept {
+    const clock_fields c = split_clock(msecs);
+    if (!append_signed_field(scratch, used, c.hour, 2, 3)) {
         return converter_status::invalid_format;
     }
     scratch[used++] = ':';
-    converter_status status = append_decimal(scratch, used, capacity, value.get_minute(), 2);
+    converter_status status = append_decimal(scratch, used, capacity, c.minute, 2);
     if (status != converter_status::success) {
         return status;
     }
     scratch[used++] = ':';
-    status = append_decimal(scratch, used, capacity, value.get_second(), 2);
-    const unsigned int milliseconds = value.get_milliseconds();
-    if (status != converter_status::success || milliseconds == 0) {
+    status = append_decimal(scratch, used, capacity, c.second, 2);
+    if (status != converter_status::success || c.milliseconds == 0) {
         return status;
     }
     scratch[used++] = '.';
-    return append_decimal(scratch, used, capacity, milliseconds, 3);
+    return append_decimal(scratch, used, capacity, c.milliseconds, 3);
 }
 
 }  // namespace detail
@@ -72,7 +72,8 @@ converter_status chars_converter<date>::make_chars(char* buffer, std::size_t& le
     }
     char scratch[detail::max_date_text];
     std::size_t used = 0;
-    const converter_status status = detail::write_date_text(scratch, used, sizeof scratch, value);
+    const converter_status status =
+        detail::write_date_text(scratch, used, sizeof scratch, value.to_julian_day());
     if (status != converter_status::success) {
         return status;
     }
@@ -99,7 +100,8 @@ converter_status chars_converter<time>::make_chars(char* buffer, std::size_t& le
     }
     char scratch[detail::max_time_text];
     std::size_t used = 0;
-    const converter_status status = detail::write_time_text(scratch, used, sizeof scratch, value);
+    const converter_status status =
+        detail::write_time_text(scratch, used, sizeof scratch, value.to_milliseconds());
     if (status != converter_status::success) {
         return status;
     }

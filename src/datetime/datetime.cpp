@@ -25,12 +25,6 @@ long long local_msecs_of(long long julian_day, long long msecs) noexcept {
                            static_cast<std::uint64_t>(msecs));
 }
 
-// Days since 1970-01-01 of a wall-clock count, rounded down so that the time of day is never
-// negative.
-long long whole_days(long long local_msecs) noexcept {
-    return detail::floor_div(local_msecs, msecs_per_day);
-}
-
 // The real-time clock, with the sub-millisecond part dropped.
 struct clock_reading {
     std::time_t seconds;
@@ -52,22 +46,22 @@ datetime::datetime(const date& d, const time& t, int offset) noexcept
       offset_(wrap_to_17_bits(offset)) {}
 
 date datetime::get_date() const noexcept {
-    return date::from_julian_day(whole_days(local_msecs_) + unix_epoch_julian_day);
+    return date::from_julian_day(detail::split_wall_clock(local_msecs_).julian_day);
 }
 
 void datetime::set_date(const date& d) noexcept {
-    const long long msecs_of_day = local_msecs_ - whole_days(local_msecs_) * msecs_per_day;
-    local_msecs_ = local_msecs_of(d.to_julian_day(), msecs_of_day);
+    local_msecs_ =
+        local_msecs_of(d.to_julian_day(), detail::split_wall_clock(local_msecs_).msecs_of_day);
 }
 
 time datetime::get_time() const noexcept {
-    const long long msecs_of_day = local_msecs_ - whole_days(local_msecs_) * msecs_per_day;
-    return time::from_milliseconds(static_cast<int>(msecs_of_day));
+    return time::from_milliseconds(
+        static_cast<int>(detail::split_wall_clock(local_msecs_).msecs_of_day));
 }
 
 void datetime::set_time(const time& t) noexcept {
     local_msecs_ =
-        local_msecs_of(whole_days(local_msecs_) + unix_epoch_julian_day, t.to_milliseconds());
+        local_msecs_of(detail::split_wall_clock(local_msecs_).julian_day, t.to_milliseconds());
 }
 
 void datetime::set_offset(int offset) noexcept {

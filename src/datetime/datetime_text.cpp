@@ -114,20 +114,24 @@ converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t
     char scratch[32];
     std::size_t used = 0;
     std::size_t capacity = sizeof scratch;
+    // The wall clock, split into its day and the millisecond of that day.
+    const int offset = value.get_offset();
+    const detail::wall_clock_split wall =
+        detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
+    const auto msecs_of_day = static_cast<int>(wall.msecs_of_day);
+
     converter_status status =
-        detail::write_date_text(scratch, used, sizeof scratch, value.get_date());
+        detail::write_date_text(scratch, used, sizeof scratch, wall.julian_day);
     if (status != converter_status::success) {
         return status;
     }
     scratch[used++] = 'T';
     // Whole seconds: the milliseconds are dropped, never rounded.
-    const int msecs_of_day = value.get_time().to_milliseconds();
-    status = detail::write_time_text(scratch, used, sizeof scratch,
-                                     time::from_milliseconds(msecs_of_day - msecs_of_day % 1000));
+    status =
+        detail::write_time_text(scratch, used, sizeof scratch, msecs_of_day - msecs_of_day % 1000);
     if (status != converter_status::success) {
         return status;
     }
-    const int offset = value.get_offset();
     if (offset == 0) {
         scratch[used++] = 'Z';
     } else {

@@ -18,15 +18,17 @@ constexpr std::size_t max_time_text = 13;
 // The length of a time text with the longest fraction the readers take.
 constexpr std::size_t max_time_text_read = 9 + max_fraction_digits;
 
-// Appends the date text of `value` at scratch[used]; the scratch holds `capacity` characters,
-// at least max_date_text of them past `used`. invalid_format for years outside -9999 to 99999.
+// Appends the date text of the day `julian_day` at scratch[used]; the scratch holds `capacity`
+// characters, at least max_date_text of them past `used`. invalid_format for years outside
+// -9999 to 99999.
 converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 date value) noexcept;
+                                 long long julian_day) noexcept;
 
-// Appends the time text of `value` at scratch[used]; the scratch holds `capacity` characters,
-// at least max_time_text of them past `used`. invalid_format for hours outside -99 to 999.
+// Appends the time text of the count `msecs` at scratch[used]; the scratch holds `capacity`
+// characters, at least max_time_text of them past `used`. invalid_format for hours outside
+// -99 to 999.
 converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 time value) noexcept;
+                                 int msecs) noexcept;
 
 // Reads the 10 characters YYYY-MM-DD at `text` as a day number. A negative year, written as a
 // minus sign and three digits, is taken only when `negative_year` is set.

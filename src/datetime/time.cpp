@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "datetime/calendar.hpp"
 #include "vorn/core/time.hpp"
 
 namespace vorn::core::v2 {
@@ -19,31 +20,25 @@ int compose(int hour, unsigned int minute, unsigned int second,
     return static_cast<int>(signed_part + msecs_per_hour * static_cast<std::uint32_t>(hour));
 }
 
-// The magnitude of a count, exact for the most negative one.
-std::uint32_t magnitude(int msecs) noexcept {
-    const auto bits = static_cast<std::uint32_t>(msecs);
-    return msecs < 0 ? 0U - bits : bits;
-}
-
 }  // namespace
 
 time::time(int hour, unsigned int minute, unsigned int second, unsigned int milliseconds) noexcept
     : msecs_(compose(hour, minute, second, milliseconds)) {}
 
 int time::get_hour() const noexcept {
-    return msecs_ / static_cast<int>(msecs_per_hour);
+    return detail::split_clock(msecs_).hour;
 }
 
 unsigned int time::get_minute() const noexcept {
-    return magnitude(msecs_) % msecs_per_hour / 60000U;
+    return detail::split_clock(msecs_).minute;
 }
 
 unsigned int time::get_second() const noexcept {
-    return magnitude(msecs_) / 1000U % 60U;
+    return detail::split_clock(msecs_).second;
 }
 
 unsigned int time::get_milliseconds() const noexcept {
-    return magnitude(msecs_) % 1000U;
+    return detail::split_clock(msecs_).milliseconds;
 }
 
 void time::set_hour(int hour) noexcept {
