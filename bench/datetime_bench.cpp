@@ -105,39 +105,19 @@ static void BM_peer_absl_parse_rfc3339(benchmark::State& state) {
 BENCHMARK(BM_peer_absl_parse_rfc3339);
 #endif
 
-static void BM_date_writer(benchmark::State& state) {
-    const vc::date value(10, 3, 2024);
-    char buffer[16];
-    for (auto _ : state) {
-        std::size_t length = sizeof buffer;
-        benchmark::DoNotOptimize(vc::chars_converter<vc::date>().make_chars(buffer, length, value));
-        benchmark::DoNotOptimize(buffer);
-    }
-}
-BENCHMARK(BM_date_writer);
-
-static void BM_time_writer(benchmark::State& state) {
-    const vc::time value(12, 34, 56, 789);
-    char buffer[16];
-    for (auto _ : state) {
-        std::size_t length = sizeof buffer;
-        benchmark::DoNotOptimize(vc::chars_converter<vc::time>().make_chars(buffer, length, value));
-        benchmark::DoNotOptimize(buffer);
-    }
-}
-BENCHMARK(BM_time_writer);
-
-static void BM_datetime_writer(benchmark::State& state) {
-    const vc::datetime value(vc::date(10, 3, 2024), vc::time(12, 34, 56, 789), -10800);
+template <class T>
+static void BM_writer(benchmark::State& state, T value) {
     char buffer[32];
     for (auto _ : state) {
         std::size_t length = sizeof buffer;
-        benchmark::DoNotOptimize(
-            vc::chars_converter<vc::datetime>().make_chars(buffer, length, value));
+        benchmark::DoNotOptimize(vc::chars_converter<T>().make_chars(buffer, length, value));
         benchmark::DoNotOptimize(buffer);
     }
 }
-BENCHMARK(BM_datetime_writer);
+BENCHMARK_CAPTURE(BM_writer, date, vc::date(10, 3, 2024));
+BENCHMARK_CAPTURE(BM_writer, time, vc::time(12, 34, 56, 789));
+BENCHMARK_CAPTURE(BM_writer, datetime,
+                  vc::datetime(vc::date(10, 3, 2024), vc::time(12, 34, 56, 789), -10800));
 
 // The same text from broken-down fields with snprintf, the way a caller without a date library
 // writes it (the calendar split done by gmtime_r).
@@ -152,9 +132,8 @@ static void BM_peer_snprintf_datetime(benchmark::State& state) {
         const int magnitude = offset < 0 ? -offset : offset;
         benchmark::DoNotOptimize(std::snprintf(
             buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
-            fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
-            fields.tm_min, fields.tm_sec, offset < 0 ? '-' : '+', magnitude / 3600,
-            magnitude / 60 % 60));
+            fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min,
+            fields.tm_sec, offset < 0 ? '-' : '+', magnitude / 3600, magnitude / 60 % 60));
         benchmark::DoNotOptimize(buffer);
     }
 }

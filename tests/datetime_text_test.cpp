@@ -53,6 +53,31 @@ std::string text_of(const T& value) {
     return w.buffer.substr(0, w.length);
 }
 
+// A value and the text its writer gives, or nullptr when the value does not fit the form.
+template <class T>
+struct write_row {
+    T value;
+    const char* text;
+};
+
+// Each row's text is written, or, for a value that does not fit, the status is invalid_format
+// and neither the buffer nor the length is touched.
+template <class T, std::size_t N>
+void expect_writes(const write_row<T> (&rows)[N]) {
+    for (const write_row<T>& r : rows) {
+        const written w = write(r.value, 16);
+        if (r.text == nullptr) {
+            EXPECT_EQ(w.status, converter_status::invalid_format) << &r - rows;
+            EXPECT_EQ(w.length, 16U);
+            EXPECT_EQ(w.buffer, std::string(16, untouched));
+        } else {
+            EXPECT_EQ(w.status, converter_status::success) << r.text;
+            EXPECT_EQ(w.buffer.substr(0, w.length), r.text);
+            EXPECT_EQ(w.buffer.substr(w.length), std::string(16 - w.length, untouched));
+        }
+    }
+}
+
 template <class T>
 converter_status read(T& out, const std::string& text) {
     return vc::value_converter<T>().make_value(out, text.data(), text.size());
@@ -92,11 +117,7 @@ TEST(DateText, WriterAsksForElevenBytesAndTouchesNothingBefore) {
 }
 
 TEST(DateText, WriterFormsAndLimits) {
-    struct row {
-        vc::date value;
-        const char* text;  // nullptr: the year does not fit
-    };
-    const row rows[] = {
+    const write_row<vc::date> rows[] = {
         {vc::date(1, 1, 1970), "1970-01-01"},
         {vc::date(1, 3, 5), "0005-03-01"},
         {vc::date(0, 0, 0), "-0001-11-30"},
@@ -109,18 +130,7 @@ TEST(DateText, WriterFormsAndLimits) {
         {vc::date(1, 1, -10000), nullptr},
         {vc::date::from_julian_day(1LL << 50), nullptr},
     };
-    for (const row& r : rows) {
-        const written w = write(r.value, 16);
-        if (r.text == nullptr) {
-            EXPECT_EQ(w.status, converter_status::invalid_format) << r.value.get_year();
-            EXPECT_EQ(w.length, 16U);
-            EXPECT_EQ(w.buffer, std::string(16, untouched));
-        } else {
-            EXPECT_EQ(w.status, converter_status::success) << r.text;
-            EXPECT_EQ(w.buffer.substr(0, w.length), r.text);
-            EXPECT_EQ(w.buffer.substr(w.length), std::string(16 - w.length, untouched));
-        }
-    }
+    expect_writes(rows);
 }
 
 TEST(DateText, ReaderAcceptsTheFormAndRollsOver) {
@@ -196,11 +206,7 @@ TEST(TimeText, WriterAsksForThirteenBytesAndTouchesNothingBefore) {
 }
 
 TEST(TimeText, WriterFormsAndLimits) {
-    struct row {
-        vc::time value;
-        const char* text;  // nullptr: the hour does not fit
-    };
-    const row rows[] = {
+    const write_row<vc::time> rows[] = {
         {vc::time(9, 5, 7, 0), "09:05:07"},
         {vc::time(9, 5, 7, 45), "09:05:07.045"},
         {vc::time(0, 0, 0, 7), "00:00:00.007"},
@@ -213,17 +219,7 @@ TEST(TimeText, WriterFormsAndLimits) {
         {vc::time(-100, 0, 0, 0), nullptr},
         {vc::time::from_milliseconds(-2147483647 - 1), nullptr},
     };
-    for (const row& r : rows) {
-        const written w = write(r.value, 16);
-        if (r.text == nullptr) {
-            EXPECT_EQ(w.status, converter_status::invalid_format) << r.value.get_hour();
-            EXPECT_EQ(w.length, 16U);
-            EXPECT_EQ(w.buffer, std::string(16, untouched));
-        } else {
-            EXPECT_EQ(w.status, converter_status::success) << r.text;
-            EXPECT_EQ(w.buffer.substr(0, w.length), r.text);
-        }
-    }
+    expect_writes(rows);
 }
 
 TEST(TimeText, ReaderTakesFractionsAsDecimalFractionsTruncatedToMilliseconds) {

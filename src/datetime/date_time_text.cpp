@@ -17,13 +17,10 @@ converter_status write_date_text(char* scratch, std::size_t& used, std::size_t c
     if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
         return converter_status::invalid_format;
     }
-    scratch[used++] = '-';
-    converter_status status = append_decimal(scratch, used, capacity, c.month, 2);
-    if (status != converter_status::success) {
-        return status;
+    converter_status status = append_separated(scratch, used, capacity, '-', c.month, 2);
+    if (status == converter_status::success) {
+        status = append_separated(scratch, used, capacity, '-', c.day, 2);
     }
-    scratch[used++] = '-';
-    status = append_decimal(scratch, used, capacity, c.day, 2);
     return status;
 }
 
@@ -33,18 +30,14 @@ converter_status write_time_text(char* scratch, std::size_t& used, std::size_t c
     if (!append_signed_field(scratch, used, c.hour, 2, 3)) {
         return converter_status::invalid_format;
     }
-    scratch[used++] = ':';
-    converter_status status = append_decimal(scratch, used, capacity, c.minute, 2);
-    if (status != converter_status::success) {
-        return status;
+    converter_status status = append_separated(scratch, used, capacity, ':', c.minute, 2);
+    if (status == converter_status::success) {
+        status = append_separated(scratch, used, capacity, ':', c.second, 2);
     }
-    scratch[used++] = ':';
-    status = append_decimal(scratch, used, capacity, c.second, 2);
-    if (status != converter_status::success || c.milliseconds == 0) {
-        return status;
+    if (status == converter_status::success && c.milliseconds != 0) {
+        status = append_separated(scratch, used, capacity, '.', c.milliseconds, 3);
     }
-    scratch[used++] = '.';
-    return append_decimal(scratch, used, capacity, c.milliseconds, 3);
+    return status;
 }
 
 }  // namespace detail
@@ -62,24 +55,33 @@ const time& failure_time() noexcept {
     return value;
 }
 
-}  // namespace
-
-converter_status chars_converter<date>::make_chars(char* buffer, std::size_t& length, date value) {
-    // The capacity asked for is the longest date text, whatever this value needs.
-    if (length < detail::max_date_text) {
-        length = detail::max_date_text;
+// The protocol of the date and time writers: they ask for the longest text of their form,
+// whatever this value needs, build the text in a scratch area and copy it to the caller's
+// buffer only when it is complete.
+template <std::size_t Longest, class Value>
+converter_status write_whole_form(char* buffer, std::size_t& length, Value value,
+                                  converter_status (*write)(char*, std::size_t&, std::size_t,
+                                                            Value) noexcept) {
+    if (length < Longest) {
+        length = Longest;
         return converter_status::buffer_too_small;
     }
-    char scratch[detail::max_date_text];
+    char scratch[Longest];
     std::size_t used = 0;
-    const converter_status status =
-        detail::write_date_text(scratch, used, sizeof scratch, value.to_julian_day());
+    const converter_status status = write(scratch, used, sizeof scratch, value);
     if (status != converter_status::success) {
         return status;
     }
     std::memcpy(buffer, scratch, used);
     length = used;
     return converter_status::success;
+}
+
+}  // namespace
+
+converter_status chars_converter<date>::make_chars(char* buffer, std::size_t& length, date value) {
+    return write_whole_form<detail::max_date_text>(buffer, length, value.to_julian_day(),
+                                                   detail::write_date_text);
 }
 
 converter_status value_converter<date>::make_value(date& out, const char* text,
@@ -94,20 +96,8 @@ converter_status value_converter<date>::make_value(date& out, const char* text,
 }
 
 converter_status chars_converter<time>::make_chars(char* buffer, std::size_t& length, time value) {
-    if (length < detail::max_time_text) {
-        length = detail::max_time_text;
-        return converter_status::buffer_too_small;
-    }
-    char scratch[detail::max_time_text];
-    std::size_t used = 0;
-    const converter_status status =
-        detail::write_time_text(scratch, used, sizeof scratch, value.to_milliseconds());
-    if (status != converter_status::success) {
-        return status;
-    }
-    std::memcpy(buffer, scratch, used);
-    length = used;
-    return converter_status::success;
+    return write_whole_form<detail::max_time_text>(buffer, length, value.to_milliseconds(),
+                                                   detail::write_time_text);
 }
 
 converter_status value_converter<time>::make_value(time& out, const char* text,

@@ -137,13 +137,11 @@ converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t
     } else {
         // Whole minutes; leftover seconds of the offset are not written.
         const auto magnitude = static_cast<unsigned int>(offset < 0 ? -offset : offset);
-        scratch[used++] = offset < 0 ? '-' : '+';
-        status = detail::append_decimal(scratch, used, capacity, magnitude / 3600, 2);
-        if (status != converter_status::success) {
-            return status;
+        status = detail::append_separated(scratch, used, capacity, offset < 0 ? '-' : '+',
+                                          magnitude / 3600, 2);
+        if (status == converter_status::success) {
+            status = detail::append_separated(scratch, used, capacity, ':', magnitude / 60 % 60, 2);
         }
-        scratch[used++] = ':';
-        status = detail::append_decimal(scratch, used, capacity, magnitude / 60 % 60, 2);
         if (status != converter_status::success) {
             return status;
         }

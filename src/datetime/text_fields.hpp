@@ -93,6 +93,15 @@ inline converter_status append_decimal(char* buffer, std::size_t& used, std::siz
     return append_number(number_format{10, digits, digits}, buffer, used, capacity, value);
 }
 
+// Appends `separator`, then `value` as exactly `digits` decimal digits. The separator needs no
+// room of its own: the scratch areas are sized for their whole form.
+inline converter_status append_separated(char* buffer, std::size_t& used, std::size_t& capacity,
+                                         char separator, std::uint32_t value,
+                                         std::uint32_t digits) noexcept {
+    buffer[used++] = separator;
+    return append_decimal(buffer, used, capacity, value, digits);
+}
+
 // Appends a signed leading field: at least `min_digits` digits of the magnitude, after a minus
 // sign for a negative value. False, with nothing written, when sign and digits take more than
 // `max_width` characters. The buffer has room for `max_width` more characters.
