@@ -87,8 +87,8 @@ datetime datetime::from_msecs_since_epoch(long long msecs) noexcept {
 
 datetime datetime::now() noexcept {
     const clock_reading clock = read_clock();
-    // The local broken-down time carries its distance from UTC, daylight saving included:
-    // the local wall clock read back as if it were UTC, minus the clock.
+    // localtime_r reports how far the local wall clock is from UTC at this moment, daylight
+    // saving included; when it cannot convert the clock, the clock is taken as UTC.
     long offset = 0;
     tm local{};
     if (localtime_r(&clock.seconds, &local) != nullptr) {

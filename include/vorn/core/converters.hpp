@@ -12,6 +12,7 @@
 //   vc::chars_converter<vc::datetime>().make_chars(text, length, vc::datetime::now());
 //
 //   vc::datetime when;
+//   vc::result::stack status;
 //   const std::string received = "2024-03-10T12:34:56.789-03:00";
 //   if (vc::value_converter<vc::datetime>().make_value(when, received.data(), received.size())
 //       != vc::converter_status::success) {

@@ -67,17 +67,19 @@ class VORN_CORE_API datetime {
 
     // The instant, as milliseconds since 1970-01-01T00:00:00Z.
     long long to_msecs_since_epoch() const noexcept { return local_msecs_ - 1000LL * offset_; }
-    // The same instant seen at `offset`; this object is not changed.
+    // The same instant seen at `offset`; this object is not changed. An offset outside the
+    // field's range is kept by its low 17 bits, and the wall clock moves by the offset kept.
     datetime to_offset(int offset) noexcept;
     // The instant `msecs` after 1970-01-01T00:00:00Z, at offset 0.
     static datetime from_msecs_since_epoch(long long msecs) noexcept;
 
     // The local wall clock now, at the process's current UTC offset (time zone rules and
-    // daylight saving included), to the millisecond.
+    // daylight saving included), to the millisecond. Offset 0 if the local time cannot be
+    // computed; the epoch if the real-time clock cannot be read.
     static datetime now() noexcept;
     // The UTC clock now, at offset 0.
     static datetime utc_now() noexcept;
-    // The clock now, seen at `offset`.
+    // The clock now, seen at `offset` (as to_offset does).
     static datetime now(int offset) noexcept;
 
     // Comparisons of the instants: values at different offsets that denote the same instant
