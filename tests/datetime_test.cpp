@@ -424,6 +424,13 @@ TEST(DateTime, ConstructionKeepsTheWallClockAndCarriesTime) {
     const vc::datetime before(march_10_2024, vc::time(-1, 0, 0, 0), 0);
     EXPECT_EQ(before.get_date(), vc::date(9, 3, 2024));
     EXPECT_EQ(before.get_time(), vc::time(23, 0, 0, 0));
+
+    // Days far outside the 47-bit wall clock wrap like the field, without overflowing on the
+    // way: 2^47 and 2^62 days are whole multiples of 2^47 milliseconds.
+    for (const long long days : {1LL << 47, -(1LL << 62), 1LL << 62}) {
+        const vc::datetime far(vc::date::from_julian_day(2440588 + days), vc::time(1, 0, 0, 0), 0);
+        EXPECT_EQ(far.to_msecs_since_epoch(), 3600000) << days;
+    }
 }
 
 TEST(DateTime, OffsetFieldKeepsItsLowSeventeenBits) {
