@@ -4,6 +4,7 @@
 //   cmake --preset default && cmake --build --preset default --target tour &&
 //   build/default/examples/tour
 #include <cstdio>
+#include <string>
 
 #include <vorn/core.hpp>
 
@@ -34,6 +35,33 @@ int main() {
     std::printf("  category: %s\n", status.get_category().get_name());
     for (const vc::result::argument& a : status.get_argument_range()) {
         std::printf("  argument: %s = %s\n", a.get_name(), a.get_value());
+    }
+
+    // Calendar and time: read a timestamp, see it at another offset, write it back.
+    std::printf("\n-- calendar and time\n");
+    const std::string stamp = "2024-03-10T12:34:56.789-03:00";
+    vc::datetime when;
+    vc::value_converter<vc::datetime>().make_value(when, stamp.data(), stamp.size());
+    char text[32];
+    std::size_t length = sizeof text;
+    vc::chars_converter<vc::datetime>().make_chars(text, length, when.to_offset(0));
+    std::printf("%s is %.*s, %lld ms after the epoch\n", stamp.c_str(), static_cast<int>(length),
+                text, when.to_msecs_since_epoch());
+
+    // The typical request: a malformed timestamp is refused, and the caller reports it.
+    const std::string malformed = "2024-03-10 12:34:56";
+    const vc::converter_status read =
+        vc::value_converter<vc::datetime>().make_value(when, malformed.data(), malformed.size());
+    std::printf("reading \"%s\" gives status %u\n", malformed.c_str(), static_cast<unsigned>(read));
+    if (read != vc::converter_status::success) {
+        vc::result::stack report;
+        vc::result::stack::item& item = report.push_item(vc::error_datetime::instance(), 1);
+        vc::error_datetime::instance().create(item, vc::result::code<vc::error_datetime, 1>(),
+                                              malformed);
+        std::printf("  failed:   %d\n", report.has_failed());
+        std::printf("  message:  %s\n", report.get_message());
+        std::printf("  category: %s\n", report.get_category().get_name());
+        std::printf("  received-value: %s\n", item.get_argument_value("received-value"));
     }
 
     // Numbers and text: an exact sum, its text, a message filled in, and the time it took.

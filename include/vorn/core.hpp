@@ -2,11 +2,15 @@
 #ifndef VORN_CORE_HPP
 #define VORN_CORE_HPP
 
+#include "vorn/core/converters.hpp"
+#include "vorn/core/date.hpp"
+#include "vorn/core/datetime.hpp"
 #include "vorn/core/decimal.hpp"
 #include "vorn/core/error.hpp"
 #include "vorn/core/result.hpp"
 #include "vorn/core/stopwatch.hpp"
 #include "vorn/core/text_formatter.hpp"
+#include "vorn/core/time.hpp"
 #include "vorn/core/version.hpp"
 
 #endif  // VORN_CORE_HPP
