@@ -2,6 +2,7 @@
 #ifndef VORN_CORE_HPP
 #define VORN_CORE_HPP
 
+#include "vorn/core/byte_array.hpp"
 #include "vorn/core/error.hpp"
 #include "vorn/core/result.hpp"
 #include "vorn/core/version.hpp"

@@ -262,7 +262,17 @@ class VORN_CORE_API byte_array {
     static const unsigned char* as_bytes(const char* p) noexcept {
         return reinterpret_cast<const unsigned char*>(p);
     }
-    std::size_t spare() const noexcept { return impl_->capacity_ - impl_->size_; }
+    std::size_t spare() const noexcept {
+        const std::size_t n = impl_->capacity_ - impl_->size_;
+#if defined(__GNUC__)
+        // No block can be larger than the allocator's PTRDIFF_MAX limit; saying so keeps the
+        // compiler from warning about copies of impossible sizes on the paths that use it.
+        if (n > static_cast<std::size_t>(PTRDIFF_MAX)) {
+            __builtin_unreachable();
+        }
+#endif
+        return n;
+    }
     // Appends n bytes that fit in the spare capacity. They cannot overlap the free space, so a
     // source inside the array is read intact.
     void append_in_place(const unsigned char* source, std::size_t n) noexcept {
