@@ -97,6 +97,7 @@ class VORN_CORE_API byte_array {
 
     // Replaces the contents with other's bytes, keeping this array's block when it is large
     // enough. Self-assignment leaves the array unchanged.
+    // NOLINTNEXTLINE(bugprone-unhandled-self-assignment): assign copies forwards, in place
     byte_array& operator=(const byte_array& other) {
         assign(other.begin(), other.end());
         return *this;
