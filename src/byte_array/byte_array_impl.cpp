@@ -19,6 +19,8 @@ static_assert(std::is_trivially_copyable_v<byte_array_impl> &&
               "headers are made in malloc blocks and moved by realloc");
 static_assert(sizeof(std::size_t) == sizeof(std::uint64_t));
 static_assert(max_data_size == 18446744073709551591ULL);
+static_assert(round_up_to_power_of_two(0) == 0 && round_up_to_power_of_two(1) == 1 &&
+              round_up_to_power_of_two(24) == 32 && round_up_to_power_of_two(1023) == 1024);
 
 // Constant-initialised, so it exists before any code of the process runs.
 extern const byte_array_impl empty_impl{0, 0, byte_array_impl::header_size};
@@ -26,13 +28,7 @@ extern const byte_array_impl empty_impl{0, 0, byte_array_impl::header_size};
 std::size_t block_size_for(std::size_t n) noexcept {
     const std::size_t total = n + byte_array_impl::header_size;
     if (total <= 1023) {
-        std::size_t v = total - 1;
-        v |= v >> 1;
-        v |= v >> 2;
-        v |= v >> 4;
-        v |= v >> 8;
-        v |= v >> 16;
-        return v + 1;
+        return round_up_to_power_of_two(total);
     }
     const std::size_t remainder = total % 1024;
     if (remainder == 0) {

@@ -21,6 +21,18 @@ inline byte_array_impl* empty_header() noexcept {
     return const_cast<byte_array_impl*>(&empty_impl);
 }
 
+// The smallest power of two at least n, for n up to 2^32: n - 1 with every bit below its
+// highest set bit also set, plus one. For n = 0 the subtraction wraps and the result is 0.
+constexpr std::size_t round_up_to_power_of_two(std::size_t n) noexcept {
+    std::size_t v = n - 1;
+    v |= v >> 1;
+    v |= v >> 2;
+    v |= v >> 4;
+    v |= v >> 8;
+    v |= v >> 16;
+    return v + 1;
+}
+
 // The block size to request for n data bytes, n <= max_data_size: powers of two up to
 // 1024 bytes, multiples of 1024 above. The data always starts header_size bytes in.
 std::size_t block_size_for(std::size_t n) noexcept;
