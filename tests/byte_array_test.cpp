@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
@@ -496,6 +497,29 @@ TEST(Access, ElementsIteratorsAndAt) {
     EXPECT_THROW(byte_array().at(0), std::out_of_range);
 }
 
+TEST(Modifiers, UninitialisedAppendAndTruncateForLibraryWriters) {
+    byte_array a;
+    unsigned char* p = byte_array_access::append_uninitialized(a, 0);
+    EXPECT_EQ(p, a.data());
+    EXPECT_EQ(a.capacity(), 0U) << "nothing asked, nothing allocated";
+
+    p = byte_array_access::append_uninitialized(a, 3);
+    std::memcpy(p, "abc", 3);
+    EXPECT_EQ(a.capacity(), 8U);
+    p = byte_array_access::append_uninitialized(a, 40);
+    EXPECT_EQ(p, a.data() + 3);
+    std::memset(p, 'x', 40);
+    EXPECT_EQ(a.size(), 43U);
+    EXPECT_EQ(a.capacity(), 104U);
+    byte_array_access::truncate(a, 5);
+    EXPECT_EQ(contents(a), (bytes{'a', 'b', 'c', 'x', 'x'}));
+    EXPECT_EQ(a.capacity(), 104U);
+
+    byte_array empty;
+    byte_array_access::truncate(empty, 0);
+    EXPECT_EQ(empty.capacity(), 0U);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Sources inside the array itself
 
@@ -614,6 +638,15 @@ TEST(Failures, OversizedRequestsThrowTheLengthErrorOfTheirStep) {
          [](byte_array& a) { a.append("x", size_max); }, grow_error},
         {"insert copies past 2^64 - 1", true,
          [](byte_array& a) { a.insert(a.begin() + 1, size_max, 0); }, grow_error},
+        {"uninitialised append past 2^64 - 1", true,
+         [](byte_array& a) { byte_array_access::append_uninitialized(a, size_max - 2); },
+         grow_error},
+        {"uninitialised append to exactly 2^64 - 1", true,
+         [](byte_array& a) { byte_array_access::append_uninitialized(a, size_max - 3); },
+         reallocate_error},
+        {"uninitialised append, no block", false,
+         [](byte_array& a) { byte_array_access::append_uninitialized(a, size_max); },
+         allocate_error},
         {"insert pointer and length past 2^64 - 1", true,
          [](byte_array& a) { a.insert(a.begin(), "x", size_max - 1); }, grow_error},
     };
@@ -720,6 +753,8 @@ TEST(OutOfMemory, EveryGrowingOperationKeepsTheArrayAsItWas) {
         {"insert C string", [&](byte_array& a) { a.insert(a.begin(), nine_chars); }, true},
         {"insert its own bytes", [](byte_array& a) { a.insert(a.begin() + 2, a.begin(), a.end()); },
          false},
+        {"uninitialised append",
+         [](byte_array& a) { byte_array_access::append_uninitialized(a, 1); }, true},
         {"resize", [](byte_array& a) { a.resize(9); }, true},
         {"resize with a value", [](byte_array& a) { a.resize(20, 3); }, true},
         {"reserve", [](byte_array& a) { a.reserve(9); }, true},

@@ -1,10 +1,12 @@
 // Library-internal access to a byte_array's storage, for code that writes its output straight
 // into an array (the encoders and decoders) and for white-box tests. Not installed, not
-// exported: append_uninitialized links only inside the library.
+// exported; everything here is inline over the exported interface.
 #ifndef VORN_CORE_SRC_BYTE_ARRAY_BYTE_ARRAY_ACCESS_HPP
 #define VORN_CORE_SRC_BYTE_ARRAY_BYTE_ARRAY_ACCESS_HPP
 
 #include <cstddef>
+#include <cstdint>
+#include <stdexcept>
 
 #include "byte_array/byte_array_impl.hpp"
 #include "vorn/core/byte_array.hpp"
@@ -17,16 +19,19 @@ struct byte_array_access {
     // push_back, with the array unchanged; the returned pointer is valid until the next
     // operation that may move the bytes.
     static unsigned char* append_uninitialized(v2::byte_array& a, std::size_t n) {
-        byte_array_impl*& impl = a.impl_;
-        const std::size_t old_size = impl->size_;
-        if (n <= impl->capacity_ - old_size) {
-            if (n != 0) {
-                impl->size_ = old_size + n;
+        const std::size_t old_size = a.size();
+        if (n > a.capacity() - old_size) {
+            // The same checks and block as grow(), through the exported reserve, so that this
+            // stays usable from the tests too.
+            if (n > SIZE_MAX - old_size) {
+                throw std::length_error(grow_length_error);
             }
-        } else {
-            byte_array_impl::grow(impl, n);
+            a.reserve(old_size + n);
         }
-        return data_of(impl) + old_size;
+        if (n != 0) {  // an array without a block is left alone
+            a.impl_->size_ = old_size + n;
+        }
+        return a.data() + old_size;
     }
 
     // Room for n bytes in all, as byte_array::reserve: a caller that knows its output size

@@ -81,7 +81,7 @@ void byte_array_impl::reallocate(byte_array_impl*& ptr, std::size_t n) {
 void byte_array_impl::grow(byte_array_impl*& ptr, std::size_t n) {
     const std::size_t old_size = ptr->size_;
     if (n > SIZE_MAX - old_size) {
-        throw std::length_error("vorn::core::detail::byte_array_impl::grow");
+        throw std::length_error(grow_length_error);
     }
     reallocate(ptr, old_size + n);
     if (ptr != &empty_impl) {

@@ -12,6 +12,9 @@ namespace vorn::core::detail {
 // The largest n whose block size, n + header_size, still fits in 64 bits: 2^64 - 25.
 inline constexpr std::size_t max_data_size = ~byte_array_impl::header_size;
 
+// What grow() throws, as std::length_error, when the new size would pass 2^64 - 1.
+inline constexpr const char grow_length_error[] = "vorn::core::detail::byte_array_impl::grow";
+
 // The header of every array that owns no block: size 0, capacity 0. It lives in read-only
 // memory; nothing writes it and nothing frees it. An array has no block exactly when its
 // header is this object.
