@@ -195,10 +195,13 @@ class VORN_CORE_API byte_array {
     unsigned char* erase(const unsigned char* first, const unsigned char* last) noexcept;
     unsigned char* erase(const unsigned char* pos) noexcept { return erase(pos, pos + 1); }
 
+    // Appends value: a store when there is room, otherwise insert(end(), value).
     void push_back(unsigned char value) {
-        if (impl_->size_ < impl_->capacity_) {
-            data()[impl_->size_] = value;
-            ++impl_->size_;
+        detail::byte_array_impl* const h = impl_;
+        const std::uint64_t n = h->size_;
+        if (n < h->capacity_) {
+            h->size_ = n + 1;
+            reinterpret_cast<unsigned char*>(h)[detail::byte_array_impl::header_size + n] = value;
         } else {
             insert(end(), value);
         }
@@ -224,7 +227,8 @@ class VORN_CORE_API byte_array {
     // Byte i, unchecked.
     unsigned char& operator[](std::size_t i) noexcept { return data()[i]; }
     const unsigned char& operator[](std::size_t i) const noexcept { return data()[i]; }
-    // Never null, even for an empty array (whose data() must not be dereferenced).
+    // The first byte. Never null, even for an empty array, whose data() must not be
+    // dereferenced.
     unsigned char* data() noexcept {
         return reinterpret_cast<unsigned char*>(impl_) + detail::byte_array_impl::header_size;
     }
@@ -237,6 +241,7 @@ class VORN_CORE_API byte_array {
     unsigned char& back() noexcept { return data()[impl_->size_ - 1]; }
     const unsigned char& back() const noexcept { return data()[impl_->size_ - 1]; }
 
+    // [begin(), end()) is [data(), data() + size()); the reverse forms run from the last byte.
     iterator begin() noexcept { return data(); }
     const_iterator begin() const noexcept { return data(); }
     const_iterator cbegin() const noexcept { return data(); }
@@ -250,6 +255,7 @@ class VORN_CORE_API byte_array {
     const_reverse_iterator rend() const noexcept { return const_reverse_iterator(begin()); }
     const_reverse_iterator crend() const noexcept { return rend(); }
 
+    // Bytes in use.
     std::size_t size() const noexcept { return impl_->size_; }
     bool empty() const noexcept { return impl_->size_ == 0; }
     // 0 for an array that owns no block.
