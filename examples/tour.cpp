@@ -49,5 +49,19 @@ int main() {
     } catch (const std::out_of_range& e) {
         std::printf("at() past the end: %s\n", e.what());
     }
+
+    // Numbers and text: an exact sum, its text, a message filled in, and the time it took.
+    std::printf("\n-- numbers and text\n");
+    vc::stopwatch watch;
+    watch.start();
+    vc::decimal price(1990, -2);
+    vc::decimal shipping(15, -1);
+    const vc::decimal total = price + shipping;
+    vc::text_formatter message =
+        vc::text_formatter::parser("Olá {0}, seu pedido de {1} itens soma R$ {2: 2 casas}.");
+    std::printf("placeholder 2 has parameters: %d\n", message.has_arg_args(2));
+    message.bind(0, "Ana").bind(1, 3).bind(2, total.to_string(2, ','));
+    std::printf("%s\n", message.make_string().c_str());
+    std::printf("took %lld ms\n", static_cast<long long>(watch.split()));
     return 0;
 }

@@ -19,14 +19,10 @@ constexpr int rounds = 2000;
 
 TEST(ByteArrayConcurrency, EmptyArraysAndSharedReadersDoNotInterfere) {
     const byte_array shared{1, 2, 3, 4, 5, 6, 7, 8, 9};
-    std::atomic<bool> go{false};
     std::atomic<int> mismatches{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < thread_count; ++t) {
         threads.emplace_back([&, t] {
-            while (!go.load()) {
-                std::this_thread::yield();
-            }
             for (int round = 0; round < rounds; ++round) {
                 // Everything that meets the shared empty header without needing a block.
                 byte_array empty;
@@ -49,7 +45,6 @@ TEST(ByteArrayConcurrency, EmptyArraysAndSharedReadersDoNotInterfere) {
             }
         });
     }
-    go.store(true);
     for (std::thread& th : threads) {
         th.join();
     }
