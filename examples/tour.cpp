@@ -4,6 +4,7 @@
 //   cmake --preset default && cmake --build --preset default --target tour &&
 //   build/default/examples/tour
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include <vorn/core.hpp>
@@ -35,6 +36,19 @@ int main() {
     std::printf("  category: %s\n", status.get_category().get_name());
     for (const vc::result::argument& a : status.get_argument_range()) {
         std::printf("  argument: %s = %s\n", a.get_name(), a.get_value());
+    }
+
+    // Byte storage: a byte_array collects bytes and text, and grows in one heap block.
+    std::printf("\n-- byte storage\n");
+    vc::byte_array bytes("GET ");
+    bytes.append("/index.html").push_back(' ');
+    bytes.insert(bytes.end(), {'H', 'T', 'T', 'P'});
+    std::printf("%.*s (%zu bytes, capacity %zu)\n", static_cast<int>(bytes.size()),
+                reinterpret_cast<const char*>(bytes.data()), bytes.size(), bytes.capacity());
+    try {
+        bytes.at(bytes.size());
+    } catch (const std::out_of_range& e) {
+        std::printf("at() past the end: %s\n", e.what());
     }
 
     // Calendar and time: read a timestamp, see it at another offset, write it back.
