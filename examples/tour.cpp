@@ -3,7 +3,9 @@
 // Build and run it from the top of the source tree with
 //   cmake --preset default && cmake --build --preset default --target tour &&
 //   build/default/examples/tour
+#include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include <vorn/core.hpp>
@@ -37,20 +39,59 @@ int main() {
         std::printf("  argument: %s = %s\n", a.get_name(), a.get_value());
     }
 
-    // Binary encodings: a payload travels as Base64 text and comes back in two pieces.
+    // Byte storage: a byte_array collects bytes and text, and grows in one heap block.
+    std::printf("\n-- byte storage\n");
+    vc::byte_array bytes("GET ");
+    bytes.append("/index.html").push_back(' ');
+    bytes.insert(bytes.end(), {'H', 'T', 'T', 'P'});
+    std::printf("%.*s (%zu bytes, capacity %zu)\n", static_cast<int>(bytes.size()),
+                reinterpret_cast<const char*>(bytes.data()), bytes.size(), bytes.capacity());
+    try {
+        bytes.at(bytes.size());
+    } catch (const std::out_of_range& e) {
+        std::printf("at() past the end: %s\n", e.what());
+    }
+
+    // Binary encodings: the bytes travel as Base64 text and come back in two pieces.
     std::printf("\n-- binary encodings\n");
-    const unsigned char payload[] = {'f', 'o', 'o', 'b', 'a', 0x00, 0xFF};
-    const std::string text =
-        vc::binary_encoder::encode(vc::binary_encoding::base64, payload, sizeof payload);
-    std::printf(
-        "base64: %s, hex: %s\n", text.c_str(),
-        vc::binary_encoder::encode(vc::binary_encoding::hex, payload, sizeof payload).c_str());
+    const std::string encoded = vc::binary_encoder::encode(vc::binary_encoding::base64, bytes);
+    std::printf("base64: %s\nhex:    %s\n", encoded.c_str(),
+                vc::binary_encoder::encode(vc::binary_encoding::hex, bytes).c_str());
     vc::binary_decoder decoder(vc::binary_encoding::base64);
-    decoder.add_string(text.substr(0, 5));
-    decoder.add_string(text.substr(5));
-    std::printf("decoded in two pieces: %zu bytes\n", decoder.finish().size());
+    decoder.add_string(encoded.substr(0, 5));
+    decoder.add_string(encoded.substr(5));
+    const vc::byte_array received = decoder.finish();
+    std::printf("decoded in two pieces: %zu bytes, as sent: %d\n", received.size(),
+                std::equal(received.begin(), received.end(), bytes.begin(), bytes.end()));
     std::printf("a malformed text decodes to %zu bytes\n",
                 vc::binary_decoder::decode(vc::binary_encoding::base64, "Zm9v!mFy").size());
+
+    // Calendar and time: read a timestamp, see it at another offset, write it back.
+    std::printf("\n-- calendar and time\n");
+    const std::string stamp = "2024-03-10T12:34:56.789-03:00";
+    vc::datetime when;
+    vc::value_converter<vc::datetime>().make_value(when, stamp.data(), stamp.size());
+    char text[32];
+    std::size_t length = sizeof text;
+    vc::chars_converter<vc::datetime>().make_chars(text, length, when.to_offset(0));
+    std::printf("%s is %.*s, %lld ms after the epoch\n", stamp.c_str(), static_cast<int>(length),
+                text, when.to_msecs_since_epoch());
+
+    // The typical request: a malformed timestamp is refused, and the caller reports it.
+    const std::string malformed = "2024-03-10 12:34:56";
+    const vc::converter_status read =
+        vc::value_converter<vc::datetime>().make_value(when, malformed.data(), malformed.size());
+    std::printf("reading \"%s\" gives status %u\n", malformed.c_str(), static_cast<unsigned>(read));
+    if (read != vc::converter_status::success) {
+        vc::result::stack report;
+        vc::result::stack::item& item = report.push_item(vc::error_datetime::instance(), 1);
+        vc::error_datetime::instance().create(item, vc::result::code<vc::error_datetime, 1>(),
+                                              malformed);
+        std::printf("  failed:   %d\n", report.has_failed());
+        std::printf("  message:  %s\n", report.get_message());
+        std::printf("  category: %s\n", report.get_category().get_name());
+        std::printf("  received-value: %s\n", item.get_argument_value("received-value"));
+    }
 
     // Numbers and text: an exact sum, its text, a message filled in, and the time it took.
     std::printf("\n-- numbers and text\n");

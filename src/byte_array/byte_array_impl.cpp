@@ -1,0 +1,122 @@
+#include "byte_array/byte_array_impl.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <type_traits>
+
+namespace vorn::core::detail {
+
+static_assert(sizeof(byte_array_impl) == byte_array_impl::header_size);
+static_assert(alignof(byte_array_impl) == 8);
+static_assert(offsetof(byte_array_impl, size_) == 0);
+static_assert(offsetof(byte_array_impl, capacity_) == 8);
+static_assert(offsetof(byte_array_impl, data_offset_) == 16);
+static_assert(std::is_trivially_copyable_v<byte_array_impl> &&
+                  std::is_standard_layout_v<byte_array_impl>,
+              "headers are made in malloc blocks and moved by realloc");
+static_assert(sizeof(std::size_t) == sizeof(std::uint64_t));
+static_assert(max_data_size == 18446744073709551591ULL);
+static_assert(round_up_to_power_of_two(0) == 0 && round_up_to_power_of_two(1) == 1 &&
+              round_up_to_power_of_two(24) == 32 && round_up_to_power_of_two(1023) == 1024);
+
+// Constant-initialised, so it exists before any code of the process runs.
+extern const byte_array_impl empty_impl{0, 0, byte_array_impl::header_size};
+
+std::size_t block_size_for(std::size_t n) noexcept {
+    const std::size_t total = n + byte_array_impl::header_size;
+    if (total <= 1023) {
+        return round_up_to_power_of_two(total);
+    }
+    const std::size_t remainder = total % 1024;
+    if (remainder == 0) {
+        return total;
+    }
+    const std::size_t step = 1024 - remainder;
+    // Past 2^64 - 1 the request keeps its exact size; the allocator then refuses it.
+    return total > SIZE_MAX - step ? total : total + step;
+}
+
+byte_array_impl* byte_array_impl::allocate(std::size_t n) {
+    if (n == 0) {
+        return empty_header();
+    }
+    if (n > max_data_size) {
+        throw std::length_error("vorn::core::detail::byte_array_impl::allocate");
+    }
+    const std::size_t block = block_size_for(n);
+    void* p = std::malloc(block);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    return ::new (p) byte_array_impl{0, block - header_size, header_size};
+}
+
+void byte_array_impl::reallocate(byte_array_impl*& ptr, std::size_t n) {
+    if (ptr == &empty_impl) {
+        ptr = allocate(n);
+        return;
+    }
+    if (n > max_data_size) {
+        throw std::length_error("vorn::core::detail::byte_array_impl::reallocate");
+    }
+    const std::size_t block = block_size_for(n);
+    // Checked on every call, so that a damaged header is caught before it is trusted.
+    if (ptr->data_offset_ != header_size) {
+        throw std::logic_error("[vornfw]: internal error: ptr->data_offset_ != header_size");
+    }
+    if (ptr->capacity_ >= block - header_size) {
+        return;
+    }
+    void* p = std::realloc(ptr, block);
+    if (p == nullptr) {
+        throw std::bad_alloc();  // the old block is still attached, untouched
+    }
+    ptr = static_cast<byte_array_impl*>(p);
+    ptr->capacity_ = block - header_size;
+}
+
+void byte_array_impl::grow(byte_array_impl*& ptr, std::size_t n) {
+    const std::size_t old_size = ptr->size_;
+    if (n > SIZE_MAX - old_size) {
+        throw std::length_error(grow_length_error);
+    }
+    reallocate(ptr, old_size + n);
+    if (ptr != &empty_impl) {
+        ptr->size_ = old_size + n;
+    }
+}
+
+void set_size(byte_array_impl*& ptr, std::size_t n) {
+    byte_array_impl::reallocate(ptr, n);
+    if (ptr != &empty_impl) {
+        ptr->size_ = n;
+    }
+}
+
+byte_array_impl* clone(const byte_array_impl* ptr) {
+    const std::size_t n = ptr->size_;
+    if (n == 0) {  // also covers the empty header
+        return empty_header();
+    }
+    byte_array_impl* copy = byte_array_impl::allocate(n);
+    std::memcpy(data_of(copy), data_of(ptr), n);
+    copy->size_ = n;
+    return copy;
+}
+
+void release(byte_array_impl* ptr) noexcept {
+    if (ptr != &empty_impl) {
+        std::free(ptr);
+    }
+}
+
+void fill(byte_array_impl* ptr, unsigned char value) noexcept {
+    if (ptr != &empty_impl) {
+        std::memset(data_of(ptr), value, ptr->size_);
+    }
+}
+
+}  // namespace vorn::core::detail

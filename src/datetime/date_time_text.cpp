@@ -1,0 +1,114 @@
+#include <cstring>
+
+#include "datetime/calendar.hpp"
+#include "datetime/text_fields.hpp"
+#include "datetime/text_forms.hpp"
+#include "vorn/core/converters.hpp"
+
+namespace vorn::core::v2 {
+
+namespace detail {
+
+converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
+                                 long long julian_day) noexcept {
+    const civil_date c = civil_from_julian_day(julian_day);
+    // At least four digits; five places, so that a positive year may take all five while a
+    // negative one keeps four digits after its sign.
+    if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
+        return converter_status::invalid_format;
+    }
+    converter_status status = append_separated(scratch, used, capacity, '-', c.month, 2);
+    if (status == converter_status::success) {
+        status = append_separated(scratch, used, capacity, '-', c.day, 2);
+    }
+    return status;
+}
+
+converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
+                                 int msecs) noexcept {
+    const clock_fields c = split_clock(msecs);
+    if (!append_signed_field(scratch, used, c.hour, 2, 3)) {
+        return converter_status::invalid_format;
+    }
+    converter_status status = append_separated(scratch, used, capacity, ':', c.minute, 2);
+    if (status == converter_status::success) {
+        status = append_separated(scratch, used, capacity, ':', c.second, 2);
+    }
+    if (status == converter_status::success && c.milliseconds != 0) {
+        status = append_separated(scratch, used, capacity, '.', c.milliseconds, 3);
+    }
+    return status;
+}
+
+}  // namespace detail
+
+namespace {
+
+// The values a refused text leaves in `out`, built once.
+const date& failure_date() noexcept {
+    static const date value(0, 0, 0);
+    return value;
+}
+
+const time& failure_time() noexcept {
+    static const time value;
+    return value;
+}
+
+// The protocol of the date and time writers: they ask for the longest text of their form,
+// whatever this value needs, build the text in a scratch area and copy it to the caller's
+// buffer only when it is complete.
+template <std::size_t Longest, class Value>
+converter_status write_whole_form(char* buffer, std::size_t& length, Value value,
+                                  converter_status (*write)(char*, std::size_t&, std::size_t,
+                                                            Value) noexcept) {
+    if (length < Longest) {
+        length = Longest;
+        return converter_status::buffer_too_small;
+    }
+    char scratch[Longest];
+    std::size_t used = 0;
+    const converter_status status = write(scratch, used, sizeof scratch, value);
+    if (status != converter_status::success) {
+        return status;
+    }
+    std::memcpy(buffer, scratch, used);
+    length = used;
+    return converter_status::success;
+}
+
+}  // namespace
+
+converter_status chars_converter<date>::make_chars(char* buffer, std::size_t& length, date value) {
+    return write_whole_form<detail::max_date_text>(buffer, length, value.to_julian_day(),
+                                                   detail::write_date_text);
+}
+
+converter_status value_converter<date>::make_value(date& out, const char* text,
+                                                   std::size_t length) {
+    long long julian_day = 0;
+    if (length != 10 || !detail::read_date_text(text, true, julian_day)) {
+        out = failure_date();
+        return converter_status::invalid_format;
+    }
+    out = date::from_julian_day(julian_day);
+    return converter_status::success;
+}
+
+converter_status chars_converter<time>::make_chars(char* buffer, std::size_t& length, time value) {
+    return write_whole_form<detail::max_time_text>(buffer, length, value.to_milliseconds(),
+                                                   detail::write_time_text);
+}
+
+converter_status value_converter<time>::make_value(time& out, const char* text,
+                                                   std::size_t length) {
+    int msecs = 0;
+    if (!detail::read_time_text(text, length, true, msecs)) {
+        out = failure_time();
+        return converter_status::invalid_format;
+    }
+    out = time::from_milliseconds(msecs);
+    return converter_status::success;
+}
+
+}  // namespace vorn::core::v2

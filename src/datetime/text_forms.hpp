@@ -1,0 +1,87 @@
+// The date and time text forms as building blocks: the date-time converters compose them.
+#ifndef VORN_CORE_SRC_DATETIME_TEXT_FORMS_HPP
+#define VORN_CORE_SRC_DATETIME_TEXT_FORMS_HPP
+
+#include <cstddef>
+
+#include "datetime/calendar.hpp"
+#include "datetime/text_fields.hpp"
+#include "vorn/core/converters.hpp"
+
+namespace vorn::core::v2::detail {
+
+// The longest texts the date and time writers produce: -9999-12-31 or 99999-12-31, and
+// -99:59:59.999 or 999:59:59.999.
+constexpr std::size_t max_date_text = 11;
+constexpr std::size_t max_time_text = 13;
+
+// The length of a time text with the longest fraction the readers take.
+constexpr std::size_t max_time_text_read = 9 + max_fraction_digits;
+
+// Appends the date text of the day `julian_day` at scratch[used]; the scratch holds `capacity`
+// characters, at least max_date_text of them past `used`. invalid_format for years outside
+// -9999 to 99999.
+converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
+                                 long long julian_day) noexcept;
+
+// Appends the time text of the count `msecs` at scratch[used]; the scratch holds `capacity`
+// characters, at least max_time_text of them past `used`. invalid_format for hours outside
+// -99 to 999.
+converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
+                                 int msecs) noexcept;
+
+// Reads the 10 characters YYYY-MM-DD at `text` as a day number. A negative year, written as a
+// minus sign and three digits, is taken only when `negative_year` is set.
+inline bool read_date_text(const char* text, bool negative_year, long long& julian_day) noexcept {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (text[4] != '-' || text[7] != '-') {
+        return false;
+    }
+    const bool year_read =
+        negative_year ? read_signed_field(text, 4, year) : read_unsigned_field(text, 4, year);
+    if (!year_read || !read_unsigned_field(text + 5, 2, month) ||
+        !read_unsigned_field(text + 8, 2, day)) {
+        return false;
+    }
+    julian_day = julian_day_from_civil(static_cast<unsigned int>(day),
+                                       static_cast<unsigned int>(month), year);
+    return true;
+}
+
+// Reads the `length` characters HH:MM:SS[.fraction] at `text` as a millisecond count, the
+// fraction having 1 to max_fraction_digits digits. A negative hour, written as a minus sign and
+// one digit, is taken only when `negative_hour` is set.
+inline bool read_time_text(const char* text, std::size_t length, bool negative_hour,
+                           int& msecs) noexcept {
+    if (length != 8 && (length < 10 || length > max_time_text_read)) {
+        return false;
+    }
+    if (text[2] != ':' || text[5] != ':' || (length > 8 && text[8] != '.')) {
+        return false;
+    }
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    unsigned int fraction = 0;
+    const bool hour_read =
+        negative_hour ? read_signed_field(text, 2, hour) : read_unsigned_field(text, 2, hour);
+    if (!hour_read || !read_unsigned_field(text + 3, 2, minute) ||
+        !read_unsigned_field(text + 6, 2, second)) {
+        return false;
+    }
+    if (length > 8 && !read_fraction_msecs(text + 9, length - 9, fraction)) {
+        return false;
+    }
+    // What time(hour, minute, second, fraction) holds: the sum of the lower components carries
+    // and takes the hour's sign, also for an hour written -0, which time() cannot tell from 0.
+    // With at most two digits per field nothing can wrap.
+    const int part = static_cast<int>(fraction) + 1000 * second + 60000 * minute;
+    msecs = 3600000 * hour + (text[0] == '-' ? -part : part);
+    return true;
+}
+
+}  // namespace vorn::core::v2::detail
+
+#endif
