@@ -1,6 +1,15 @@
 // Binary-to-text encodings: one-shot and streamed (4 KiB pieces) encoding and decoding of
 // 1 MiB, and small inputs, against memcpy of the output size (the limit) and OpenSSL's
 // EVP_EncodeBlock / EVP_DecodeBlock. Throughput is counted in input bytes.
+//
+// The streamed figures include what streaming costs by nature: the output grows without
+// knowing its final size (copies as it doubles), and finish() returns a copy while the stream
+// stays usable. The one-shot functions do neither. With glibc's default settings, the
+// megabyte-sized blocks these loops free are handed back to the kernel on most iterations
+// and faulted in again on the next, which can dominate the streamed figures on machines with
+// slow page faults; run with
+//   GLIBC_TUNABLES=glibc.malloc.trim_threshold=268435456:glibc.malloc.mmap_threshold=33554432
+// to measure them on a warm heap, as in a long-running process.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
