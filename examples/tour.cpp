@@ -3,6 +3,7 @@
 // Build and run it from the top of the source tree with
 //   cmake --preset default && cmake --build --preset default --target tour &&
 //   build/default/examples/tour
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -50,6 +51,20 @@ int main() {
     } catch (const std::out_of_range& e) {
         std::printf("at() past the end: %s\n", e.what());
     }
+
+    // Binary encodings: the bytes travel as Base64 text and come back in two pieces.
+    std::printf("\n-- binary encodings\n");
+    const std::string encoded = vc::binary_encoder::encode(vc::binary_encoding::base64, bytes);
+    std::printf("base64: %s\nhex:    %s\n", encoded.c_str(),
+                vc::binary_encoder::encode(vc::binary_encoding::hex, bytes).c_str());
+    vc::binary_decoder decoder(vc::binary_encoding::base64);
+    decoder.add_string(encoded.substr(0, 5));
+    decoder.add_string(encoded.substr(5));
+    const vc::byte_array received = decoder.finish();
+    std::printf("decoded in two pieces: %zu bytes, as sent: %d\n", received.size(),
+                std::equal(received.begin(), received.end(), bytes.begin(), bytes.end()));
+    std::printf("a malformed text decodes to %zu bytes\n",
+                vc::binary_decoder::decode(vc::binary_encoding::base64, "Zm9v!mFy").size());
 
     // Calendar and time: read a timestamp, see it at another offset, write it back.
     std::printf("\n-- calendar and time\n");

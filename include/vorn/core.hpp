@@ -2,6 +2,7 @@
 #ifndef VORN_CORE_HPP
 #define VORN_CORE_HPP
 
+#include "vorn/core/binary_encoding.hpp"
 #include "vorn/core/byte_array.hpp"
 #include "vorn/core/converters.hpp"
 #include "vorn/core/date.hpp"

@@ -1,0 +1,158 @@
+// What the binary-encoding fuzz targets check: a decoder and an encoder against the slow
+// reference, one-shot against streamed at the fuzzer's split points, the library's kernels
+// against every other kernel level this processor supports.
+#ifndef VORN_CORE_FUZZ_BINARY_ENCODING_CHECKS_HPP
+#define VORN_CORE_FUZZ_BINARY_ENCODING_CHECKS_HPP
+
+#include "vorn/core/binary_encoding.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binary_encoding/base64_codec.hpp"
+#include "binary_encoding/hex_codec.hpp"
+#include "binary_encoding/kernels.hpp"
+#include "support/encoding_reference.hpp"
+
+namespace vorn::fuzz {
+
+namespace vc = vorn::core::v2;
+namespace vd = vorn::core::v2::detail;
+using test::bytes;
+
+inline void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// The fuzzer's input: a count of cuts (first byte, 0-7), that many cut positions (one byte
+// each, scaled to the payload) and the payload.
+struct split_input {
+    std::vector<std::size_t> cuts;  // sorted, each within the payload
+    std::string_view payload;
+};
+
+inline split_input split(const std::uint8_t* data, std::size_t size) {
+    split_input in;
+    if (size == 0) {
+        return in;
+    }
+    const std::size_t count = std::min<std::size_t>(data[0] % 8, size - 1);
+    in.payload =
+        std::string_view(reinterpret_cast<const char*>(data) + 1 + count, size - 1 - count);
+    for (std::size_t i = 0; i < count; ++i) {
+        in.cuts.push_back(data[1 + i] * (in.payload.size() + 1) / 256);
+    }
+    std::sort(in.cuts.begin(), in.cuts.end());
+    return in;
+}
+
+inline bytes to_bytes(const vc::byte_array& a) {
+    return bytes(a.begin(), a.end());
+}
+
+// The payload fed to a decoder in the pieces between the cuts.
+inline bytes decode_streamed(vc::binary_encoding e, const split_input& in) {
+    vc::binary_decoder decoder(e);
+    std::size_t from = 0;
+    for (std::size_t cut : in.cuts) {
+        decoder.add_string(in.payload.data() + from, cut - from);
+        from = cut;
+    }
+    decoder.add_string(in.payload.data() + from, in.payload.size() - from);
+    const vc::byte_array first = decoder.finish();
+    check(to_bytes(decoder.finish()) == to_bytes(first));  // finish() only reads
+    return to_bytes(first);
+}
+
+// The payload through the codec of one kernel level, one-shot.
+inline bytes decode_with_kernels(vc::binary_encoding e, vd::kernel_level level,
+                                 std::string_view text) {
+    const vd::data_chunk chunk = {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
+    bytes out;
+    vd::decode_outcome outcome;
+    if (e == vc::binary_encoding::base64) {
+        out.resize(vd::base64_decoded_size_bound(&chunk, 1));
+        outcome = vd::base64_decode_update(vd::base64_kernels_for(level), &chunk, 1, out.data());
+    } else {
+        out.resize(vd::hex_decoded_size_bound(&chunk, 1));
+        outcome = vd::hex_decode_update(vd::hex_kernels_for(level), &chunk, 1, out.data());
+    }
+    if (outcome.refused) {
+        return {};
+    }
+    out.resize(outcome.written);
+    if (e == vc::binary_encoding::hex) {
+        return outcome.leftover_size == 0 ? out : bytes{};
+    }
+    const vd::base64_final_bytes last =
+        vd::base64_decode_final(outcome.leftover, outcome.leftover_size);
+    if (last.refused) {
+        return {};
+    }
+    out.insert(out.end(), last.bytes, last.bytes + last.size);
+    return out;
+}
+
+inline void check_decoder(vc::binary_encoding e, const std::uint8_t* data, std::size_t size) {
+    const split_input in = split(data, size);
+    const bytes one_shot =
+        to_bytes(vc::binary_decoder::decode(e, in.payload.data(), in.payload.size()));
+
+    // Where the text is cut never matters.
+    check(decode_streamed(e, in) == one_shot);
+
+    // A valid text gives the reference's bytes, a refused one gives nothing.
+    const std::optional<bytes> expected = e == vc::binary_encoding::base64
+                                              ? test::reference_base64_decode(in.payload)
+                                              : test::reference_hex_decode(in.payload);
+    check(one_shot == expected.value_or(bytes{}));
+
+    // Every kernel level agrees.
+    for (vd::kernel_level level :
+         {vd::kernel_level::scalar, vd::kernel_level::avx2, vd::kernel_level::avx512}) {
+        if (vd::kernel_level_supported(level)) {
+            check(decode_with_kernels(e, level, in.payload) == one_shot);
+        }
+    }
+
+    // The decoded bytes encode to a text that decodes to them again.
+    const std::string again = vc::binary_encoder::encode(e, one_shot.data(), one_shot.size());
+    check(to_bytes(vc::binary_decoder::decode(e, again)) == one_shot);
+}
+
+inline void check_encoder(vc::binary_encoding e, const std::uint8_t* data, std::size_t size) {
+    const split_input in = split(data, size);
+    const bytes payload(in.payload.begin(), in.payload.end());
+    const std::string one_shot = vc::binary_encoder::encode(e, payload.data(), payload.size());
+    check(one_shot == (e == vc::binary_encoding::base64 ? test::reference_base64_encode(payload)
+                                                        : test::reference_hex_encode(payload)));
+
+    vc::binary_encoder encoder(e);
+    std::size_t from = 0;
+    for (std::size_t cut : in.cuts) {
+        encoder.add_data(payload.data() + from, cut - from);
+        from = cut;
+    }
+    encoder.add_data(payload.data() + from, payload.size() - from);
+    check(encoder.finish() == one_shot);
+
+    // The text round-trips, one-shot and cut where the bytes were cut.
+    check(to_bytes(vc::binary_decoder::decode(e, one_shot)) == payload);
+    split_input text_in{in.cuts, one_shot};
+    for (std::size_t& cut : text_in.cuts) {
+        cut = std::min(cut * (e == vc::binary_encoding::base64 ? 4 : 6) / 3, one_shot.size());
+    }
+    check(decode_streamed(e, text_in) == payload);
+}
+
+}  // namespace vorn::fuzz
+
+#endif

@@ -1,0 +1,168 @@
+// AVX2 kernels: 24 bytes to 32 Base64 characters and back, 16 bytes to 32 hex digits and back
+// per step. Compiled for baseline x86-64 with AVX2 enabled per function, and only called
+// when the processor has AVX2; the scalar kernels finish the tails.
+#include "binary_encoding/kernels.hpp"
+
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#define VORN_AVX2 __attribute__((target("avx2")))
+
+namespace vorn::core::v2::detail {
+namespace {
+
+// Base64 encoding of 8 groups: the 24 bytes at `in`, read as two (overlapping) 16-byte loads
+// from in and in + 12, so that each 128-bit lane holds 4 groups. Reads 28 bytes.
+VORN_AVX2 inline __m256i base64_encode_block(const unsigned char* in) noexcept {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12));
+    __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+
+    // Each group b0 b1 b2 becomes the 32-bit word b1 b0 b2 b1 (bytes in memory order), which
+    // holds the four 6-bit fields at known places for the multiplies below.
+    v = _mm256_shuffle_epi8(v, _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10,
+                                                1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
+    // Fields 0 and 2 move down to the low bits of bytes 0 and 2 (unsigned high multiply),
+    // fields 1 and 3 up to bytes 1 and 3 (low multiply).
+    const __m256i f02 = _mm256_mulhi_epu16(_mm256_and_si256(v, _mm256_set1_epi32(0x0FC0FC00)),
+                                           _mm256_set1_epi32(0x04000040));
+    const __m256i f13 = _mm256_mullo_epi16(_mm256_and_si256(v, _mm256_set1_epi32(0x003F03F0)),
+                                           _mm256_set1_epi32(0x01000010));
+    const __m256i indices = _mm256_or_si256(f02, f13);
+
+    // Map each index 0-63 to its character by adding an offset chosen by its range:
+    // 0-25 -> 'A', 26-51 -> 'a' - 26, 52-61 -> '0' - 52, 62 -> '+' - 62, 63 -> '/' - 63.
+    __m256i range = _mm256_subs_epu8(indices, _mm256_set1_epi8(51));  // 0, or 1-12 for 52-63
+    const __m256i upper = _mm256_cmpgt_epi8(_mm256_set1_epi8(26), indices);
+    range = _mm256_or_si256(range, _mm256_and_si256(upper, _mm256_set1_epi8(13)));
+    const __m256i offsets =
+        _mm256_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                         '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0,
+                         'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                         '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    return _mm256_add_epi8(indices, _mm256_shuffle_epi8(offsets, range));
+}
+
+VORN_AVX2 void base64_encode_avx2(const unsigned char* in, std::size_t groups, char* out) noexcept {
+    // A step reads 28 bytes for the 24 it encodes: keep at least 10 groups (30 bytes) ahead.
+    while (groups >= 10) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), base64_encode_block(in));
+        in += 24;
+        out += 32;
+        groups -= 8;
+    }
+    base64_scalar_kernels.encode(in, groups, out);
+}
+
+// Base64 decoding of 8 groups: 32 characters to 24 bytes (in the low 24 bytes of the
+// result). Characters outside the alphabet set bits in `bad`.
+VORN_AVX2 inline __m256i base64_decode_block(__m256i chars, __m256i& bad) noexcept {
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi32(chars, 4), nibble);
+    const __m256i low = _mm256_and_si256(chars, nibble);
+
+    // A character is in the alphabet exactly when the classes of its two nibbles share no
+    // bit. Bit 0x10 marks high nibbles 0, 1 and 8-F, which no alphabet character has; every
+    // low-nibble class holds it.
+    const __m256i low_classes =
+        _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                         0x1B, 0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                         0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+    const __m256i high_classes =
+        _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
+                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_shuffle_epi8(low_classes, low),
+                                                _mm256_shuffle_epi8(high_classes, high)));
+
+    // The value is the character plus an offset chosen by its high nibble; '/' shares its
+    // high nibble with '+' and takes the entry below.
+    const __m256i slash = _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('/'));
+    const __m256i offsets =
+        _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
+                         -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i values =
+        _mm256_add_epi8(chars, _mm256_shuffle_epi8(offsets, _mm256_add_epi8(high, slash)));
+
+    // Four 6-bit values per 32-bit word become 24 bits: v0 v1 -> 12 bits, then 24 bits.
+    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
+    const __m256i words = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
+    // Bytes 2, 1, 0 of each word, 12 bytes per lane, then the two lanes' 12 bytes together.
+    const __m256i packed = _mm256_shuffle_epi8(
+        words, _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6,
+                                5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    return _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+}
+
+VORN_AVX2 bool base64_decode_avx2(const char* in, std::size_t groups, unsigned char* out) noexcept {
+    __m256i bad = _mm256_setzero_si256();
+    while (groups >= 8) {
+        const __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i bytes = base64_decode_block(chars, bad);
+        // 24 bytes, stored exactly: 16, then 8.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(bytes, 1));
+        in += 32;
+        out += 24;
+        groups -= 8;
+    }
+    const bool tail_ok = base64_scalar_kernels.decode(in, groups, out);
+    return tail_ok && _mm256_testz_si256(bad, bad);
+}
+
+VORN_AVX2 void hex_encode_avx2(const unsigned char* in, std::size_t n, char* out) noexcept {
+    const __m256i digits = _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a',
+                                            'b', 'c', 'd', 'e', 'f', '0', '1', '2', '3', '4', '5',
+                                            '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    while (n >= 16) {
+        // Each byte widened to 16 bits: high nibble in the first byte, low nibble in the second.
+        const __m256i wide =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
+        const __m256i split = _mm256_or_si256(_mm256_srli_epi16(wide, 4),
+                                              _mm256_slli_epi16(_mm256_and_si256(wide, nibble), 8));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_shuffle_epi8(digits, split));
+        in += 16;
+        out += 32;
+        n -= 16;
+    }
+    hex_scalar_kernels.encode(in, n, out);
+}
+
+VORN_AVX2 bool hex_decode_avx2(const char* in, std::size_t pairs, unsigned char* out) noexcept {
+    __m256i good = _mm256_set1_epi8(-1);
+    while (pairs >= 16) {
+        const __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        // '0'-'9' give 0-9; 'a'-'f' and 'A'-'F' (one case bit apart) give 0-5 after the letter
+        // offset. Unsigned range checks via min: x <= limit exactly when min(x, limit) == x.
+        const __m256i digit = _mm256_sub_epi8(chars, _mm256_set1_epi8('0'));
+        const __m256i letter =
+            _mm256_sub_epi8(_mm256_or_si256(chars, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('a'));
+        const __m256i is_digit =
+            _mm256_cmpeq_epi8(_mm256_min_epu8(digit, _mm256_set1_epi8(9)), digit);
+        const __m256i is_letter =
+            _mm256_cmpeq_epi8(_mm256_min_epu8(letter, _mm256_set1_epi8(5)), letter);
+        good = _mm256_and_si256(good, _mm256_or_si256(is_digit, is_letter));
+        const __m256i values =
+            _mm256_blendv_epi8(_mm256_add_epi8(letter, _mm256_set1_epi8(10)), digit, is_digit);
+        // High digit * 16 + low digit per 16-bit word, then the 16 words narrowed to bytes.
+        const __m256i words = _mm256_maddubs_epi16(values, _mm256_set1_epi16(0x0110));
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+        in += 32;
+        out += 16;
+        pairs -= 16;
+    }
+    const bool tail_ok = hex_scalar_kernels.decode(in, pairs, out);
+    return tail_ok && _mm256_movemask_epi8(good) == -1;
+}
+
+}  // namespace
+
+const base64_kernels base64_avx2_kernels = {base64_encode_avx2, base64_decode_avx2};
+const hex_kernels hex_avx2_kernels = {hex_encode_avx2, hex_decode_avx2};
+
+}  // namespace vorn::core::v2::detail
+
+#endif

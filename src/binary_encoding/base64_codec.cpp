@@ -1,0 +1,199 @@
+#include "binary_encoding/base64_codec.hpp"
+
+#include <cstring>
+
+#include "binary_encoding/tables.hpp"
+
+namespace vorn::core::v2::detail {
+namespace {
+
+bool in_alphabet(char c) noexcept {
+    return base64_value(c) != not_in_alphabet;
+}
+
+// A complete group whose fourth character is "=": "xx==" or "xxx=".
+bool valid_padded_group(const char* g) noexcept {
+    return in_alphabet(g[0]) && in_alphabet(g[1]) && (in_alphabet(g[2]) || g[2] == base64_padding);
+}
+
+// The first `size` (0-3) characters of a group: could the rest still make it valid?
+bool valid_group_start(const char* g, std::size_t size) noexcept {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (!in_alphabet(g[i]) && !(i == 2 && g[i] == base64_padding)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::size_t base64_encoded_size(const data_chunk* chunks, std::uint32_t count) {
+    // total / 3 * 4 never exceeds SIZE_MAX.
+    return total_size(chunks, count) / 3 * 4;
+}
+
+base64_carry base64_encode_update(const base64_kernels& kernels, const data_chunk* chunks,
+                                  std::uint32_t count, char* out) noexcept {
+    base64_carry carry;
+    unsigned char group[3];
+    std::size_t filled = 0;
+    for (std::uint32_t c = 0; c < count; ++c) {
+        const unsigned char* p = chunks[c].data;
+        std::size_t n = chunks[c].size;
+        if (n == 0) {
+            continue;
+        }
+        if (filled != 0) {
+            // The group that straddles the chunks, put together from both.
+            while (filled < 3 && n != 0) {
+                group[filled++] = *p++;
+                --n;
+            }
+            if (filled < 3) {
+                continue;
+            }
+            base64_scalar_kernels.encode(group, 1, out);
+            out += 4;
+            filled = 0;
+        }
+        const std::size_t groups = n / 3;
+        if (groups != 0) {
+            kernels.encode(p, groups, out);
+            out += 4 * groups;
+            p += 3 * groups;
+            n -= 3 * groups;
+        }
+        std::memcpy(group, p, n);
+        filled = n;
+    }
+    std::memcpy(carry.bytes, group, filled);
+    carry.size = filled;
+    return carry;
+}
+
+std::size_t base64_encode_final(const unsigned char* carry, std::size_t size, char* out) noexcept {
+    if (size == 0) {
+        return 0;
+    }
+    const unsigned b0 = carry[0];
+    const unsigned b1 = size == 2 ? carry[1] : 0u;
+    out[0] = base64_alphabet[b0 >> 2];
+    out[1] = base64_alphabet[((b0 & 0x03u) << 4) | (b1 >> 4)];
+    out[2] = size == 2 ? base64_alphabet[(b1 & 0x0Fu) << 2] : base64_padding;
+    out[3] = base64_padding;
+    return 4;
+}
+
+std::size_t base64_decoded_size_bound(const data_chunk* chunks, std::uint32_t count) {
+    return total_size(chunks, count) / 4 * 3;
+}
+
+decode_outcome base64_decode_update(const base64_kernels& kernels, const data_chunk* chunks,
+                                    std::uint32_t count, unsigned char* out) noexcept {
+    unsigned char* const start = out;
+    char group[4];
+    std::size_t filled = 0;
+    bool padded = false;  // `group` is a padded group: the stream must end with it
+    for (std::uint32_t c = 0; c < count; ++c) {
+        const char* p = reinterpret_cast<const char*>(chunks[c].data);
+        std::size_t n = chunks[c].size;
+        if (n == 0) {
+            continue;
+        }
+        if (padded) {
+            return decode_outcome::refusal();  // characters after the padding
+        }
+        if (filled != 0) {
+            while (filled < 4 && n != 0) {
+                group[filled++] = *p++;
+                --n;
+            }
+            if (filled < 4) {
+                continue;
+            }
+            if (group[3] == base64_padding) {
+                if (!valid_padded_group(group) || n != 0) {
+                    return decode_outcome::refusal();
+                }
+                padded = true;
+                continue;
+            }
+            if (!base64_scalar_kernels.decode(group, 1, out)) {
+                return decode_outcome::refusal();
+            }
+            out += 3;
+            filled = 0;
+        }
+        const std::size_t groups = n / 4;
+        if (groups != 0) {
+            // Only the stream's last group may be padded; it is kept for the final step.
+            const bool last_padded = p[4 * groups - 1] == base64_padding;
+            const std::size_t body = last_padded ? groups - 1 : groups;
+            if (!kernels.decode(p, body, out)) {
+                return decode_outcome::refusal();
+            }
+            out += 3 * body;
+            p += 4 * body;
+            n -= 4 * body;
+            if (last_padded) {
+                if (!valid_padded_group(p) || n != 4) {
+                    return decode_outcome::refusal();
+                }
+                std::memcpy(group, p, 4);
+                filled = 4;
+                padded = true;
+                continue;
+            }
+        }
+        std::memcpy(group, p, n);
+        filled = n;
+    }
+    // An incomplete group that no continuation can make valid refuses the stream now, as it
+    // would at the latest when finishing.
+    if (!padded && !valid_group_start(group, filled)) {
+        return decode_outcome::refusal();
+    }
+    decode_outcome outcome;
+    outcome.written = static_cast<std::size_t>(out - start);
+    outcome.leftover_size = filled;
+    std::memcpy(outcome.leftover, group, filled);
+    return outcome;
+}
+
+base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) noexcept {
+    base64_final_bytes result;
+    if (size == 0) {
+        return result;
+    }
+    if (size != 4) {
+        result.refused = true;  // a truncated group, or a refused stream
+        return result;
+    }
+    const unsigned v0 = base64_value(leftover[0]);
+    const unsigned v1 = base64_value(leftover[1]);
+    unsigned v2 = 0;
+    unsigned v3 = 0;
+    if (leftover[3] != base64_padding) {
+        v2 = base64_value(leftover[2]);
+        v3 = base64_value(leftover[3]);
+        result.size = 3;
+    } else if (leftover[2] != base64_padding) {
+        v2 = base64_value(leftover[2]);
+        result.size = 2;
+    } else {
+        result.size = 1;
+    }
+    if (((v0 | v1 | v2 | v3) & 0x80u) != 0) {
+        result.size = 0;
+        result.refused = true;
+        return result;
+    }
+    const unsigned bits = (v0 << 18) | (v1 << 12) | (v2 << 6) | v3;
+    result.bytes[0] = static_cast<unsigned char>(bits >> 16);
+    result.bytes[1] = static_cast<unsigned char>(bits >> 8);
+    result.bytes[2] = static_cast<unsigned char>(bits);
+    return result;
+}
+
+}  // namespace vorn::core::v2::detail

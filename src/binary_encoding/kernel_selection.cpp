@@ -1,0 +1,69 @@
+// Choosing the kernels from the processor's features, once per process.
+#include "binary_encoding/kernels.hpp"
+
+namespace vorn::core::v2::detail {
+namespace {
+
+kernel_level detect_best_level() noexcept {
+#if defined(__x86_64__)
+    // The checks include the operating system's support for the wider register state.
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi")) {
+        return kernel_level::avx512;
+    }
+    if (__builtin_cpu_supports("avx2")) {
+        return kernel_level::avx2;
+    }
+#endif
+    return kernel_level::scalar;
+}
+
+}  // namespace
+
+kernel_level best_kernel_level() noexcept {
+    static const kernel_level best = detect_best_level();
+    return best;
+}
+
+bool kernel_level_supported(kernel_level level) noexcept {
+    return static_cast<unsigned>(level) <= static_cast<unsigned>(best_kernel_level());
+}
+
+const base64_kernels& base64_kernels_for(kernel_level level) noexcept {
+    switch (level) {
+#if defined(__x86_64__)
+        case kernel_level::avx512:
+            return base64_avx512_kernels;
+        case kernel_level::avx2:
+            return base64_avx2_kernels;
+#endif
+        default:
+            return base64_scalar_kernels;
+    }
+}
+
+const hex_kernels& hex_kernels_for(kernel_level level) noexcept {
+    switch (level) {
+#if defined(__x86_64__)
+        case kernel_level::avx512:
+            return hex_avx512_kernels;
+        case kernel_level::avx2:
+            return hex_avx2_kernels;
+#endif
+        default:
+            return hex_scalar_kernels;
+    }
+}
+
+const base64_kernels& active_base64_kernels() noexcept {
+    static const base64_kernels& active = base64_kernels_for(best_kernel_level());
+    return active;
+}
+
+const hex_kernels& active_hex_kernels() noexcept {
+    static const hex_kernels& active = hex_kernels_for(best_kernel_level());
+    return active;
+}
+
+}  // namespace vorn::core::v2::detail

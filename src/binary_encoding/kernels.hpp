@@ -1,0 +1,63 @@
+// The block kernels behind the Base64 and hex codecs: raw-pointer loops over whole groups, in a
+// portable scalar version and in SIMD versions chosen at run time from the processor's
+// features. The streaming logic (carries, padding, refusal) lives in the codecs above them;
+// a kernel only converts whole groups and reports characters outside the alphabet.
+#ifndef VORN_CORE_SRC_BINARY_ENCODING_KERNELS_HPP
+#define VORN_CORE_SRC_BINARY_ENCODING_KERNELS_HPP
+
+#include <cstddef>
+
+namespace vorn::core::v2::detail {
+
+// The instruction sets a kernel may use, from the portable one upwards.
+enum class kernel_level : unsigned {
+    scalar,  // any x86-64 (or any other) processor
+    avx2,    // AVX2
+    avx512,  // AVX-512 F, BW, VL and VBMI
+};
+
+struct base64_kernels {
+    // Writes the 4 * groups characters of the groups of 3 bytes at `in` to `out`. Reads exactly
+    // 3 * groups bytes and writes exactly 4 * groups characters.
+    void (*encode)(const unsigned char* in, std::size_t groups, char* out) noexcept;
+    // Writes the 3 * groups bytes of the groups of 4 characters at `in` to `out`. False when any
+    // character is outside the alphabet ("=" included); `out` then holds unspecified bytes.
+    // Reads exactly 4 * groups characters and writes at most 3 * groups bytes.
+    bool (*decode)(const char* in, std::size_t groups, unsigned char* out) noexcept;
+};
+
+struct hex_kernels {
+    // Writes the 2 * n lower-case digits of the n bytes at `in` to `out`.
+    void (*encode)(const unsigned char* in, std::size_t n, char* out) noexcept;
+    // Writes the bytes of `pairs` digit pairs (either case, high digit first) to `out`. False
+    // when any character is not a hex digit; `out` then holds unspecified bytes.
+    bool (*decode)(const char* in, std::size_t pairs, unsigned char* out) noexcept;
+};
+
+// True when this processor (and its operating system) can run kernels of `level`.
+bool kernel_level_supported(kernel_level level) noexcept;
+
+// The highest level this processor supports; determined once.
+kernel_level best_kernel_level() noexcept;
+
+// The kernels of `level`, which must be supported.
+const base64_kernels& base64_kernels_for(kernel_level level) noexcept;
+const hex_kernels& hex_kernels_for(kernel_level level) noexcept;
+
+// The kernels the library uses: those of best_kernel_level().
+const base64_kernels& active_base64_kernels() noexcept;
+const hex_kernels& active_hex_kernels() noexcept;
+
+// Per level, defined beside their code.
+extern const base64_kernels base64_scalar_kernels;
+extern const hex_kernels hex_scalar_kernels;
+#if defined(__x86_64__)
+extern const base64_kernels base64_avx2_kernels;
+extern const base64_kernels base64_avx512_kernels;
+extern const hex_kernels hex_avx2_kernels;
+extern const hex_kernels hex_avx512_kernels;
+#endif
+
+}  // namespace vorn::core::v2::detail
+
+#endif

@@ -1,0 +1,708 @@
+// Binary-to-text encodings: the encoder and decoder front-ends, the Base64 and hex rules, and
+// the codecs with every kernel this processor supports checked against a slow reference.
+#include "vorn/core.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binary_encoding/base64_codec.hpp"
+#include "binary_encoding/hex_codec.hpp"
+#include "binary_encoding/kernels.hpp"
+#include "support/allocation_failure.hpp"
+#include "support/encoding_reference.hpp"
+
+namespace vc = vorn::core::v2;
+namespace vd = vorn::core::v2::detail;
+using vc::binary_decoder;
+using vc::binary_encoder;
+using vc::binary_encoding;
+using vorn::test::bytes;
+
+namespace {
+
+constexpr binary_encoding base64 = binary_encoding::base64;
+constexpr binary_encoding hex = binary_encoding::hex;
+
+const char* const invalid_encoding_text =
+    "Codificação binária inválida! Não foi possível obter o algoritimo.";
+
+bytes to_bytes(const vc::byte_array& a) {
+    return bytes(a.begin(), a.end());
+}
+bytes text_bytes(std::string_view s) {
+    return bytes(s.begin(), s.end());
+}
+
+vc::byte_array to_array(const bytes& b) {
+    vc::byte_array a;
+    a.assign(b.data(), b.data() + b.size());
+    return a;
+}
+
+bytes random_bytes(std::mt19937& rng, std::size_t n) {
+    bytes b(n);
+    for (unsigned char& c : b) {
+        c = static_cast<unsigned char>(rng());
+    }
+    return b;
+}
+
+// What a strict decoder must give: the reference's bytes, or nothing for a refused text.
+bytes expected_decoding(binary_encoding e, std::string_view text) {
+    const std::optional<bytes> decoded = e == base64 ? vorn::test::reference_base64_decode(text)
+                                                     : vorn::test::reference_hex_decode(text);
+    return decoded.value_or(bytes{});
+}
+
+std::string expected_encoding(binary_encoding e, const bytes& data) {
+    return e == base64 ? vorn::test::reference_base64_encode(data)
+                       : vorn::test::reference_hex_encode(data);
+}
+
+// Cut positions splitting [0, n) into pieces; sorted, each in [0, n].
+using cuts = std::vector<std::size_t>;
+
+cuts random_cuts(std::mt19937& rng, std::size_t n, std::size_t how_many) {
+    cuts c;
+    for (std::size_t i = 0; i < how_many; ++i) {
+        c.push_back(n == 0 ? 0 : rng() % (n + 1));
+    }
+    std::sort(c.begin(), c.end());
+    return c;
+}
+
+// Calls f(from, to) for each piece between the cuts.
+template <class F>
+void for_each_piece(std::size_t n, const cuts& c, F f) {
+    std::size_t from = 0;
+    for (std::size_t cut : c) {
+        f(from, cut);
+        from = cut;
+    }
+    f(from, n);
+}
+
+std::string encode_in_pieces(binary_encoding e, const bytes& data, const cuts& c) {
+    binary_encoder encoder(e);
+    for_each_piece(data.size(), c, [&](std::size_t from, std::size_t to) {
+        encoder.add_data(data.data() + from, to - from);
+    });
+    return encoder.finish();
+}
+
+bytes decode_in_pieces(binary_encoding e, std::string_view text, const cuts& c) {
+    binary_decoder decoder(e);
+    for_each_piece(text.size(), c, [&](std::size_t from, std::size_t to) {
+        decoder.add_string(text.data() + from, to - from);
+    });
+    return to_bytes(decoder.finish());
+}
+
+// The codecs driven exactly as the encoder and decoder drive them (leftover first, new
+// piece second), but with the kernels of a chosen level and standard containers.
+std::string codec_encode(vd::kernel_level level, binary_encoding e, const bytes& data,
+                         const cuts& c) {
+    std::string text;
+    bytes carry;
+    for_each_piece(data.size(), c, [&](std::size_t from, std::size_t to) {
+        vd::data_chunk chunks[2];
+        std::uint32_t count = 0;
+        if (!carry.empty()) {
+            chunks[count++] = {carry.data(), carry.size()};
+        }
+        chunks[count++] = {data.data() + from, to - from};
+        const std::size_t old_size = text.size();
+        if (e == base64) {
+            text.resize(old_size + vd::base64_encoded_size(chunks, count));
+            const vd::base64_carry left = vd::base64_encode_update(
+                vd::base64_kernels_for(level), chunks, count, text.data() + old_size);
+            carry.assign(left.bytes, left.bytes + left.size);
+        } else {
+            text.resize(old_size + vd::hex_encoded_size(chunks, count));
+            vd::hex_encode_update(vd::hex_kernels_for(level), chunks, count,
+                                  text.data() + old_size);
+        }
+    });
+    if (e == base64) {
+        char last[4];
+        text.append(last, vd::base64_encode_final(carry.data(), carry.size(), last));
+    }
+    return text;
+}
+
+bytes codec_decode(vd::kernel_level level, binary_encoding e, std::string_view text,
+                   const cuts& c) {
+    bytes out;
+    std::string leftover;
+    for_each_piece(text.size(), c, [&](std::size_t from, std::size_t to) {
+        vd::data_chunk chunks[2];
+        std::uint32_t count = 0;
+        if (!leftover.empty()) {
+            chunks[count++] = {reinterpret_cast<const unsigned char*>(leftover.data()),
+                               leftover.size()};
+        }
+        chunks[count++] = {reinterpret_cast<const unsigned char*>(text.data()) + from, to - from};
+        const std::size_t old_size = out.size();
+        vd::decode_outcome outcome;
+        if (e == base64) {
+            // Exactly the room promised, so that a write past it shows under AddressSanitizer.
+            out.resize(old_size + vd::base64_decoded_size_bound(chunks, count));
+            outcome = vd::base64_decode_update(vd::base64_kernels_for(level), chunks, count,
+                                               out.data() + old_size);
+        } else {
+            out.resize(old_size + vd::hex_decoded_size_bound(chunks, count));
+            outcome = vd::hex_decode_update(vd::hex_kernels_for(level), chunks, count,
+                                            out.data() + old_size);
+        }
+        out.resize(outcome.refused ? 0 : old_size + outcome.written);
+        leftover.assign(outcome.leftover, outcome.leftover_size);
+    });
+    if (e == hex) {
+        return leftover.empty() ? out : bytes{};
+    }
+    const vd::base64_final_bytes last = vd::base64_decode_final(leftover.data(), leftover.size());
+    if (last.refused) {
+        return {};
+    }
+    out.insert(out.end(), last.bytes, last.bytes + last.size);
+    return out;
+}
+
+// Texts that exercise the decoding rules, valid and refused; the reference decides which.
+const std::vector<std::pair<binary_encoding, std::string>>& rule_texts() {
+    static const std::vector<std::pair<binary_encoding, std::string>> texts = {
+        {base64, ""},
+        {base64, "Zg=="},
+        {base64, "Zm8="},
+        {base64, "Zm9v"},
+        {base64, "Zm9vYg=="},
+        {base64, "Zm9vYmE="},
+        {base64, "Zm9vYmFy"},
+        {base64, "Zm9="},
+        {base64, "Zm9v!mFy"},
+        {base64, "Zg=A"},
+        {base64, "===="},
+        {base64, "Z==="},
+        {base64, "Zg="},
+        {base64, "Zg"},
+        {base64, "-_8="},
+        {base64, "Zm9vYg"},
+        {base64, "Zm9vYmE"},
+        {base64, "Zm9v\nYmFy"},
+        {base64, "Zm9v YmFy"},
+        {base64, "Zg==Zg=="},
+        {base64, "Zg==A"},
+        {base64, "Zm8=Zm9v"},
+        {base64, "\x80m9vYmFy"},
+        {base64, "Zm9vYm\xff="},
+        {base64, "=m9v"},
+        {base64, "Zm=v"},
+        {base64, "A"},
+        {hex, ""},
+        {hex, "41"},
+        {hex, "4a4B"},
+        {hex, "007f80ff"},
+        {hex, "ABC"},
+        {hex, "a"},
+        {hex, "zz"},
+        {hex, "z1"},
+        {hex, "1z"},
+        {hex, " 41"},
+        {hex, "41 "},
+        {hex, "4\x80"},
+        {hex, "0g"},
+        {hex, "G0"},
+        {hex, "@1"},
+        {hex, "`1"},
+        {hex, "/0"},
+        {hex, ":0"},
+    };
+    return texts;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The encoder and decoder
+
+TEST(BinaryEncoding, EnumerationValues) {
+    EXPECT_EQ(static_cast<std::uint32_t>(hex), 0u);
+    EXPECT_EQ(static_cast<std::uint32_t>(base64), 1u);
+    static_assert(sizeof(binary_encoder) == sizeof(void*));
+    static_assert(sizeof(binary_decoder) == sizeof(void*));
+}
+
+TEST(BinaryEncoding, Rfc4648VectorsBothWays) {
+    const std::pair<const char*, const char*> vectors[] = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+    };
+    for (const auto& [plain, text] : vectors) {
+        const bytes data = text_bytes(plain);
+        EXPECT_EQ(binary_encoder::encode(base64, data.data(), data.size()), text) << plain;
+        EXPECT_EQ(to_bytes(binary_decoder::decode(base64, text)), data) << text;
+
+        // One byte, one character per call.
+        binary_encoder encoder(base64);
+        for (unsigned char b : data) {
+            encoder.add_data(&b, 1);
+        }
+        EXPECT_EQ(encoder.finish(), text) << plain;
+        binary_decoder decoder(base64);
+        for (const char* p = text; *p != '\0'; ++p) {
+            decoder.add_string(p, 1);
+        }
+        EXPECT_EQ(to_bytes(decoder.finish()), data) << text;
+    }
+}
+
+TEST(BinaryEncoding, HexVectorsBothWays) {
+    const bytes data = {0x00, 0x7F, 0x80, 0xFF};
+    EXPECT_EQ(binary_encoder::encode(hex, data.data(), data.size()), "007f80ff");
+    EXPECT_EQ(binary_encoder::encode(hex, nullptr, 0), "");
+    EXPECT_EQ(to_bytes(binary_decoder::decode(hex, "007F80fF")), data);
+    EXPECT_EQ(to_bytes(binary_decoder::decode(hex, "4a4B")), (bytes{0x4A, 0x4B}));
+
+    binary_decoder decoder(hex);
+    decoder.add_string("41");
+    decoder.add_string("4");
+    decoder.add_string("2");
+    EXPECT_EQ(to_bytes(decoder.finish()), (bytes{0x41, 0x42}));
+}
+
+TEST(BinaryEncoding, SplitPointsNeverMatter) {
+    std::mt19937 rng(23);
+    for (std::size_t n = 0; n <= 24; ++n) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = expected_encoding(e, data);
+            for (std::size_t cut = 0; cut <= n; ++cut) {
+                ASSERT_EQ(encode_in_pieces(e, data, {cut}), text) << n << ' ' << cut;
+            }
+            for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+                ASSERT_EQ(decode_in_pieces(e, text, {cut}), data) << text << ' ' << cut;
+            }
+        }
+    }
+}
+
+// Every rule text, one-shot, split in two at every position, and one character per call:
+// always the reference's answer.
+TEST(BinaryEncoding, DecodingRulesHoldWhateverTheSplit) {
+    for (const auto& [e, text] : rule_texts()) {
+        SCOPED_TRACE(testing::Message()
+                     << (e == base64 ? "base64 " : "hex ") << '"' << text << '"');
+        const bytes expected = expected_decoding(e, text);
+        EXPECT_EQ(to_bytes(binary_decoder::decode(e, text)), expected);
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            EXPECT_EQ(decode_in_pieces(e, text, {cut}), expected) << "cut at " << cut;
+        }
+        cuts every;
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            every.push_back(i);
+        }
+        EXPECT_EQ(decode_in_pieces(e, text, every), expected);
+    }
+}
+
+TEST(BinaryEncoding, RefusedTextsGiveEmptyArrays) {
+    // The reference's verdicts on the cases that matter most, spelled out.
+    const std::pair<binary_encoding, const char*> refused[] = {
+        {base64, "Zm9v!mFy"}, {base64, "Zg=A"},   {base64, "===="},     {base64, "Zg="},
+        {base64, "-_8="},     {base64, "Zm9vYg"}, {base64, "Zg==Zg=="}, {base64, "Zm9v\nYmFy"},
+        {hex, "zz"},          {hex, "ABC"},       {hex, " 41"},         {hex, "a"},
+    };
+    for (const auto& [e, text] : refused) {
+        EXPECT_TRUE(binary_decoder::decode(e, text).empty()) << text;
+    }
+    EXPECT_EQ(to_bytes(binary_decoder::decode(base64, "Zm9=")), text_bytes("fo"));
+    EXPECT_EQ(to_bytes(binary_decoder::decode(base64, "Zm8=")), text_bytes("fo"));
+}
+
+TEST(BinaryEncoding, RefusalIsPermanent) {
+    const std::pair<binary_encoding, std::vector<const char*>> streams[] = {
+        {base64, {"Zm9v!", "mFy"}},      // a foreign character in a group
+        {base64, {"Zm9v!mFy", "Zm9v"}},  // valid groups after a refused text
+        {base64, {"Zg==", "Zg=="}},      // a second group after the padding
+        {base64, {"Zg==", "A", "==="}},  // data after the padding, then "completed"
+        {base64, {"Zg=", "A", "=="}},    // "=" inside a group
+        {hex, {"zz", "41"}},
+        {hex, {"4", "g", "1"}},
+        {hex, {"41z", "1"}},
+    };
+    for (const auto& [e, pieces] : streams) {
+        binary_decoder decoder(e);
+        for (const char* piece : pieces) {
+            decoder.add_string(piece);
+        }
+        EXPECT_TRUE(decoder.finish().empty()) << pieces.front();
+        decoder.add_string(e == base64 ? "Zm9v" : "41");
+        decoder.add_string("");
+        EXPECT_TRUE(decoder.finish().empty()) << pieces.front();
+        EXPECT_TRUE(decoder.finish().empty()) << pieces.front();
+    }
+}
+
+TEST(BinaryEncoding, IncompleteTextCompletesLater) {
+    binary_decoder b64(base64);
+    b64.add_string("Zm9vYmE");
+    EXPECT_TRUE(b64.finish().empty());
+    b64.add_string("=");
+    EXPECT_EQ(to_bytes(b64.finish()), text_bytes("fooba"));
+
+    binary_decoder padded(base64);
+    padded.add_string("Zg");
+    EXPECT_TRUE(padded.finish().empty());
+    padded.add_string("==");
+    EXPECT_EQ(to_bytes(padded.finish()), text_bytes("f"));
+
+    binary_decoder digits(hex);
+    digits.add_string("4");
+    EXPECT_TRUE(digits.finish().empty());
+    digits.add_string("1");
+    EXPECT_EQ(to_bytes(digits.finish()), (bytes{0x41}));
+}
+
+TEST(BinaryEncoding, FinishOnlyReads) {
+    binary_encoder encoder(base64);
+    encoder.add_data(to_array(text_bytes("fo")));
+    EXPECT_EQ(encoder.finish(), "Zm8=");
+    EXPECT_EQ(encoder.finish(), "Zm8=");
+    encoder.add_data(to_array(text_bytes("o")));
+    EXPECT_EQ(encoder.finish(), "Zm9v");
+
+    binary_decoder decoder(base64);
+    decoder.add_string(std::string("Zm9v"));
+    EXPECT_EQ(to_bytes(decoder.finish()), text_bytes("foo"));
+    EXPECT_EQ(to_bytes(decoder.finish()), text_bytes("foo"));
+    decoder.add_string("YmFy");
+    EXPECT_EQ(to_bytes(decoder.finish()), text_bytes("foobar"));
+
+    binary_encoder hex_encoder(hex);
+    hex_encoder.add_data(to_array({0xAB}));
+    EXPECT_EQ(hex_encoder.finish(), "ab");
+    hex_encoder.add_data(to_array({0xCD}));
+    EXPECT_EQ(hex_encoder.finish(), "abcd");
+}
+
+TEST(BinaryEncoding, EmptyInput) {
+    for (binary_encoding e : {hex, base64}) {
+        binary_encoder encoder(e);
+        EXPECT_EQ(encoder.finish(), "");
+        encoder.add_data(nullptr, 0);
+        EXPECT_EQ(encoder.finish(), "");
+        EXPECT_EQ(binary_encoder::encode(e, vc::byte_array()), "");
+
+        binary_decoder decoder(e);
+        EXPECT_TRUE(decoder.finish().empty());
+        decoder.add_string(nullptr, 0);
+        EXPECT_TRUE(decoder.finish().empty());
+        EXPECT_TRUE(binary_decoder::decode(e, "").empty());
+        EXPECT_TRUE(binary_decoder::decode(e, std::string()).empty());
+    }
+    // Nothing fed leaves the leftover as it was.
+    binary_encoder encoder(base64);
+    encoder.add_data(to_array(text_bytes("f")));
+    encoder.add_data(nullptr, 0);
+    EXPECT_EQ(encoder.finish(), "Zg==");
+}
+
+TEST(BinaryEncoding, CopiesContinueIndependently) {
+    binary_encoder encoder(base64);
+    encoder.add_data(to_array(text_bytes("foob")));  // "b" is pending
+    binary_encoder copy(encoder);
+    encoder.add_data(to_array(text_bytes("ar")));
+    copy.add_data(to_array(text_bytes("a")));
+    EXPECT_EQ(encoder.finish(), "Zm9vYmFy");
+    EXPECT_EQ(copy.finish(), "Zm9vYmE=");
+
+    binary_encoder assigned(hex);
+    assigned.add_data(to_array({1, 2, 3}));
+    assigned = copy;  // takes the text, the pending bytes and the algorithm
+    assigned.add_data(to_array(text_bytes("r")));
+    EXPECT_EQ(assigned.finish(), "Zm9vYmFy");
+    EXPECT_EQ(copy.finish(), "Zm9vYmE=");
+    const binary_encoder& same = assigned;
+    assigned = same;
+    EXPECT_EQ(assigned.finish(), "Zm9vYmFy");
+
+    binary_decoder decoder(base64);
+    decoder.add_string("Zm9vYm");  // "Ym" is pending
+    binary_decoder dcopy(decoder);
+    decoder.add_string("Fy");
+    dcopy.add_string("E=");
+    EXPECT_EQ(to_bytes(decoder.finish()), text_bytes("foobar"));
+    EXPECT_EQ(to_bytes(dcopy.finish()), text_bytes("fooba"));
+
+    binary_decoder dassigned(hex);
+    dassigned.add_string("4");
+    dassigned = dcopy;
+    EXPECT_EQ(to_bytes(dassigned.finish()), text_bytes("fooba"));
+    const binary_decoder& dsame = dassigned;
+    dassigned = dsame;
+    EXPECT_EQ(to_bytes(dassigned.finish()), text_bytes("fooba"));
+
+    // A refused stream copies as refused; its source is not affected by the copy's input.
+    binary_decoder refused(hex);
+    refused.add_string("4z");
+    binary_decoder refused_copy(refused);
+    refused_copy.add_string("41");
+    EXPECT_TRUE(refused_copy.finish().empty());
+    binary_decoder fresh(hex);
+    fresh = refused;
+    EXPECT_TRUE(fresh.finish().empty());
+}
+
+TEST(BinaryEncoding, InvalidEnumerationValuesThrow) {
+    for (std::uint32_t value : {2u, 3u, 0x80000000u, 0xFFFFFFFFu}) {
+        const auto e = static_cast<binary_encoding>(value);
+        const auto expect_refused = [&](auto&& f) {
+            try {
+                f();
+                ADD_FAILURE() << "no exception for " << value;
+            } catch (const std::logic_error& error) {
+                EXPECT_STREQ(error.what(), invalid_encoding_text);
+            }
+        };
+        expect_refused([&] { binary_encoder encoder(e); });
+        expect_refused([&] { binary_decoder decoder(e); });
+        expect_refused([&] { binary_encoder::encode(e, nullptr, 0); });
+        expect_refused([&] { binary_encoder::encode(e, to_array({1})); });
+        expect_refused([&] { binary_decoder::decode(e, "41"); });
+        expect_refused([&] { binary_decoder::decode(e, std::string("41")); });
+        expect_refused([&] { binary_decoder::decode(e, "41", 2); });
+    }
+}
+
+TEST(BinaryEncoding, AllocationFailure) {
+    {
+        vorn::test::allocation_failure_scope failing;
+        EXPECT_THROW(binary_encoder encoder(base64), std::bad_alloc);
+        EXPECT_THROW(binary_decoder decoder(hex), std::bad_alloc);
+    }
+    const bytes data(3000, 0x5A);
+    binary_encoder encoder(base64);
+    {
+        vorn::test::allocation_failure_scope failing;
+        EXPECT_THROW(encoder.add_data(data.data(), data.size()), std::bad_alloc);
+        EXPECT_THROW(binary_encoder::encode(hex, data.data(), data.size()), std::bad_alloc);
+        EXPECT_THROW(binary_decoder::decode(hex, "4142"), std::bad_alloc);
+    }
+
+    // A failed assignment leaves the target as it was.
+    binary_encoder source(base64);
+    source.add_data(data.data(), data.size());
+    binary_encoder target(hex);
+    target.add_data(to_array({0x41}));
+    {
+        vorn::test::allocation_failure_scope failing;
+        EXPECT_THROW(target = source, std::bad_alloc);
+    }
+    EXPECT_EQ(target.finish(), "41");
+
+    binary_decoder dsource(base64);
+    dsource.add_string(binary_encoder::encode(base64, data.data(), data.size()));
+    binary_decoder dtarget(hex);
+    dtarget.add_string("41");
+    {
+        vorn::test::allocation_failure_scope failing;
+        EXPECT_THROW(dtarget = dsource, std::bad_alloc);
+    }
+    EXPECT_EQ(to_bytes(dtarget.finish()), (bytes{0x41}));
+}
+
+// Streamed decoding grows its bytes geometrically: a megabyte in 4 KiB pieces takes a few
+// dozen allocations, not one per kilobyte.
+TEST(BinaryEncoding, StreamedOutputGrowsGeometrically) {
+    std::mt19937 rng(7);
+    const bytes data = random_bytes(rng, 3 << 18);
+    for (binary_encoding e : {hex, base64}) {
+        const std::string text = binary_encoder::encode(e, data.data(), data.size());
+        binary_decoder decoder(e);
+        const vorn::test::allocation_counter counter;
+        for (std::size_t at = 0; at < text.size(); at += 4096) {
+            decoder.add_string(text.data() + at, std::min<std::size_t>(4096, text.size() - at));
+        }
+        EXPECT_LT(counter.count(), 64u);
+        EXPECT_EQ(to_bytes(decoder.finish()), data);
+    }
+}
+
+TEST(BinaryEncoding, StreamingEqualsOneShotOnLongInputs) {
+    std::mt19937 rng(11);
+    for (std::size_t n : {1000u, 4097u, 65537u}) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = binary_encoder::encode(e, data.data(), data.size());
+            ASSERT_EQ(text, expected_encoding(e, data));
+            ASSERT_EQ(to_bytes(binary_decoder::decode(e, text)), data);
+            for (int round = 0; round < 8; ++round) {
+                const cuts c = random_cuts(rng, n, 1 + rng() % 40);
+                EXPECT_EQ(encode_in_pieces(e, data, c), text);
+                EXPECT_EQ(decode_in_pieces(e, text, random_cuts(rng, text.size(), 1 + rng() % 40)),
+                          data);
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The codecs with each kernel level; a level the processor lacks is skipped.
+
+class Kernels : public testing::TestWithParam<vd::kernel_level> {
+  protected:
+    void SetUp() override {
+        if (!vd::kernel_level_supported(GetParam())) {
+            GTEST_SKIP() << "this processor cannot run these kernels";
+        }
+    }
+    vd::kernel_level level() const { return GetParam(); }
+};
+
+TEST_P(Kernels, RoundTripsOfEveryLength) {
+    std::mt19937 rng(3);
+    for (std::size_t n = 0; n <= 3000; n += (n < 300 ? 1 : 37)) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = codec_encode(level(), e, data, {});
+            ASSERT_EQ(text, expected_encoding(e, data)) << n;
+            ASSERT_EQ(codec_decode(level(), e, text, {}), data) << n;
+        }
+    }
+}
+
+TEST_P(Kernels, StreamingEqualsOneShotAtEverySplit) {
+    std::mt19937 rng(5);
+    for (std::size_t n = 0; n <= 40; ++n) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = expected_encoding(e, data);
+            for (std::size_t i = 0; i <= n; ++i) {
+                for (std::size_t j = i; j <= n; j += 3) {
+                    ASSERT_EQ(codec_encode(level(), e, data, {i, j}), text) << n << ' ' << i;
+                }
+            }
+            for (std::size_t i = 0; i <= text.size(); ++i) {
+                for (std::size_t j = i; j <= text.size(); j += 5) {
+                    ASSERT_EQ(codec_decode(level(), e, text, {i, j}), data) << text << ' ' << i;
+                }
+            }
+        }
+    }
+    for (const auto& [e, text] : rule_texts()) {
+        const bytes expected = expected_decoding(e, text);
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            EXPECT_EQ(codec_decode(level(), e, text, {cut}), expected) << text << ' ' << cut;
+        }
+    }
+}
+
+TEST_P(Kernels, LongInputsAtRandomSplits) {
+    std::mt19937 rng(13);
+    for (std::size_t n : {777u, 20000u, 100003u}) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = expected_encoding(e, data);
+            for (int round = 0; round < 6; ++round) {
+                ASSERT_EQ(codec_encode(level(), e, data, random_cuts(rng, n, rng() % 50)), text);
+                const cuts c = random_cuts(rng, text.size(), rng() % 50);
+                ASSERT_EQ(codec_decode(level(), e, text, c), data);
+
+                // One foreign character anywhere refuses the whole text, whatever the split.
+                std::string damaged = text;
+                damaged[rng() % damaged.size()] = "!-_ \n=\x80g"[rng() % 8];
+                ASSERT_EQ(codec_decode(level(), e, damaged, c), expected_decoding(e, damaged));
+            }
+        }
+    }
+}
+
+// Every byte value that is not in the alphabet, at every place in a text long enough for the
+// widest kernel's loops and tails, is refused; everything else decodes to the scalar result.
+TEST_P(Kernels, KernelsAgreeWithScalarOnEveryCharacter) {
+    std::mt19937 rng(17);
+    const vd::base64_kernels& b64 = vd::base64_kernels_for(level());
+    const vd::hex_kernels& hx = vd::hex_kernels_for(level());
+    for (std::size_t groups : {1u, 7u, 8u, 17u, 23u, 40u}) {
+        const std::string text = vorn::test::reference_base64_encode(random_bytes(rng, 3 * groups));
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            for (int c = 0; c < 256; ++c) {
+                std::string changed = text;
+                changed[at] = static_cast<char>(c);
+                bytes out(3 * groups + 1, 0xEE);
+                bytes reference(3 * groups, 0);
+                const bool ok = b64.decode(changed.data(), groups, out.data());
+                const bool valid = vorn::test::base64_digit(static_cast<char>(c)) >= 0;
+                ASSERT_EQ(ok, valid) << groups << ' ' << at << ' ' << c;
+                ASSERT_EQ(out.back(), 0xEE);  // nothing written past the groups
+                if (valid) {
+                    vd::base64_scalar_kernels.decode(changed.data(), groups, reference.data());
+                    ASSERT_TRUE(std::equal(reference.begin(), reference.end(), out.begin()));
+                }
+            }
+        }
+    }
+    for (std::size_t pairs : {1u, 15u, 16u, 33u, 70u}) {
+        const std::string text = vorn::test::reference_hex_encode(random_bytes(rng, pairs));
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            for (int c = 0; c < 256; ++c) {
+                std::string changed = text;
+                changed[at] = static_cast<char>(c);
+                bytes out(pairs + 1, 0xEE);
+                const bool ok = hx.decode(changed.data(), pairs, out.data());
+                ASSERT_EQ(ok, vorn::test::hex_digit(static_cast<char>(c)) >= 0)
+                    << pairs << ' ' << at << ' ' << c;
+                ASSERT_EQ(out.back(), 0xEE);
+                if (ok) {
+                    ASSERT_EQ(bytes(out.begin(), out.end() - 1),
+                              *vorn::test::reference_hex_decode(changed));
+                }
+            }
+        }
+    }
+}
+
+TEST_P(Kernels, EncodersWriteExactlyTheirOutput) {
+    std::mt19937 rng(19);
+    for (std::size_t n = 0; n < 200; ++n) {
+        const bytes data = random_bytes(rng, n);
+        std::string out(4 * (n / 3) + 1, '#');
+        vd::base64_kernels_for(level()).encode(data.data(), n / 3, out.data());
+        ASSERT_EQ(out.back(), '#');
+        std::string hex_out(2 * n + 1, '#');
+        vd::hex_kernels_for(level()).encode(data.data(), n, hex_out.data());
+        ASSERT_EQ(hex_out.back(), '#');
+        ASSERT_EQ(hex_out.substr(0, 2 * n), vorn::test::reference_hex_encode(data));
+    }
+}
+
+std::string level_name(const testing::TestParamInfo<vd::kernel_level>& param) {
+    switch (param.param) {
+        case vd::kernel_level::avx2:
+            return "avx2";
+        case vd::kernel_level::avx512:
+            return "avx512";
+        default:
+            return "scalar";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, Kernels,
+                         testing::Values(vd::kernel_level::scalar, vd::kernel_level::avx2,
+                                         vd::kernel_level::avx512),
+                         level_name);
+
+}  // namespace

@@ -1,0 +1,119 @@
+// Slow, obviously correct Base64 and hex, written from the rules rather than for speed: the
+// yardstick for the library's codecs in tests and fuzz targets.
+#ifndef VORN_CORE_TESTS_SUPPORT_ENCODING_REFERENCE_HPP
+#define VORN_CORE_TESTS_SUPPORT_ENCODING_REFERENCE_HPP
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorn::test {
+
+using bytes = std::vector<unsigned char>;
+
+inline const std::string_view base64_alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The value of an alphabet character, or -1.
+inline int base64_digit(char c) {
+    const std::size_t at = base64_alphabet.find(c);
+    return at == std::string_view::npos ? -1 : static_cast<int>(at);
+}
+
+// The padded Base64 of `data`, bit by bit: each 6 bits of the stream one character, the last
+// bits padded with zeros, the text padded with "=" to a multiple of four.
+inline std::string reference_base64_encode(const bytes& data) {
+    std::string text;
+    unsigned bits = 0;
+    int held = 0;
+    for (unsigned char byte : data) {
+        bits = (bits << 8) | byte;
+        held += 8;
+        while (held >= 6) {
+            held -= 6;
+            text += base64_alphabet[(bits >> held) & 0x3F];
+        }
+    }
+    if (held > 0) {
+        text += base64_alphabet[(bits << (6 - held)) & 0x3F];
+    }
+    while (text.size() % 4 != 0) {
+        text += '=';
+    }
+    return text;
+}
+
+// The bytes of a strict Base64 text, or nothing when it is refused: groups of four alphabet
+// characters, the last of which may end in "=" or "==".
+inline std::optional<bytes> reference_base64_decode(std::string_view text) {
+    if (text.size() % 4 != 0) {
+        return std::nullopt;
+    }
+    bytes out;
+    for (std::size_t at = 0; at < text.size(); at += 4) {
+        const bool last = at + 4 == text.size();
+        const std::string_view group = text.substr(at, 4);
+        std::size_t significant = 4;
+        if (last && group[3] == '=') {
+            significant = group[2] == '=' ? 2 : 3;
+        }
+        unsigned bits = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const int digit = i < significant ? base64_digit(group[i]) : 0;
+            if (digit < 0) {
+                return std::nullopt;
+            }
+            bits = (bits << 6) | static_cast<unsigned>(digit);
+        }
+        for (std::size_t i = 0; i + 1 < significant; ++i) {
+            out.push_back(static_cast<unsigned char>(bits >> (16 - 8 * i)));
+        }
+    }
+    return out;
+}
+
+inline std::string reference_hex_encode(const bytes& data) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : data) {
+        text += digits[byte / 16];
+        text += digits[byte % 16];
+    }
+    return text;
+}
+
+inline int hex_digit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// The bytes of a strict hex text, or nothing when it is refused: pairs of hex digits.
+inline std::optional<bytes> reference_hex_decode(std::string_view text) {
+    if (text.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    bytes out;
+    for (std::size_t at = 0; at < text.size(); at += 2) {
+        const int high = hex_digit(text[at]);
+        const int low = hex_digit(text[at + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        out.push_back(static_cast<unsigned char>(high * 16 + low));
+    }
+    return out;
+}
+
+}  // namespace vorn::test
+
+#endif
