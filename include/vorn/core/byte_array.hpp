@@ -197,11 +197,12 @@ class VORN_CORE_API byte_array {
 
     // Appends value: a store when there is room, otherwise insert(end(), value).
     void push_back(unsigned char value) {
-        detail::byte_array_impl* const h = impl_;
+        core::detail::byte_array_impl* const h = impl_;
         const std::uint64_t n = h->size_;
         if (n < h->capacity_) {
             h->size_ = n + 1;
-            reinterpret_cast<unsigned char*>(h)[detail::byte_array_impl::header_size + n] = value;
+            reinterpret_cast<unsigned char*>(h)[core::detail::byte_array_impl::header_size + n] =
+                value;
         } else {
             insert(end(), value);
         }
@@ -230,10 +231,11 @@ class VORN_CORE_API byte_array {
     // The first byte. Never null, even for an empty array, whose data() must not be
     // dereferenced.
     unsigned char* data() noexcept {
-        return reinterpret_cast<unsigned char*>(impl_) + detail::byte_array_impl::header_size;
+        return reinterpret_cast<unsigned char*>(impl_) + core::detail::byte_array_impl::header_size;
     }
     const unsigned char* data() const noexcept {
-        return reinterpret_cast<const unsigned char*>(impl_) + detail::byte_array_impl::header_size;
+        return reinterpret_cast<const unsigned char*>(impl_) +
+               core::detail::byte_array_impl::header_size;
     }
     // The first and last bytes; the array must not be empty.
     unsigned char& front() noexcept { return data()[0]; }
@@ -261,10 +263,10 @@ class VORN_CORE_API byte_array {
     // 0 for an array that owns no block.
     std::size_t capacity() const noexcept { return impl_->capacity_; }
     // 18446744073709551591 (2^64 - 25): the largest size whose block size fits in 64 bits.
-    std::size_t max_size() const noexcept { return ~detail::byte_array_impl::header_size; }
+    std::size_t max_size() const noexcept { return ~core::detail::byte_array_impl::header_size; }
 
   private:
-    friend struct detail::byte_array_access;
+    friend struct core::detail::byte_array_access;
 
     static const unsigned char* as_bytes(const char* p) noexcept {
         return reinterpret_cast<const unsigned char*>(p);
@@ -289,7 +291,7 @@ class VORN_CORE_API byte_array {
         }
     }
 
-    detail::byte_array_impl* impl_;  // a heap block, or the shared empty header; never null
+    core::detail::byte_array_impl* impl_;  // a heap block, or the shared empty header; never null
 };
 
 }  // namespace v2
