@@ -9,13 +9,11 @@
 
 #include "vorn/core/result.hpp"
 
-namespace {
+#include "fuzz_check.hpp"
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using vorn::fuzz::check;
+
+namespace {
 
 // What a record keeps of a text: at most `limit` bytes, and nothing after a NUL.
 std::string kept(const std::string& text, std::size_t limit) {

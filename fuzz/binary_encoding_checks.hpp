@@ -18,6 +18,7 @@
 #include "binary_encoding/base64_codec.hpp"
 #include "binary_encoding/hex_codec.hpp"
 #include "binary_encoding/kernels.hpp"
+#include "fuzz_check.hpp"
 #include "support/encoding_reference.hpp"
 
 namespace vorn::fuzz {
@@ -25,12 +26,6 @@ namespace vorn::fuzz {
 namespace vc = vorn::core::v2;
 namespace vd = vorn::core::v2::detail;
 using test::bytes;
-
-inline void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // The fuzzer's input: a count of cuts (first byte, 0-7), that many cut positions (one byte
 // each, scaled to the payload) and the payload.

@@ -13,16 +13,14 @@
 #include "support/datetime_reference.hpp"
 #include "vorn/core/converters.hpp"
 
+#include "fuzz_check.hpp"
+
+using vorn::fuzz::check;
+
 namespace {
 
 namespace vc = vorn::core::v2;
 using vorn::test::datetime_expectation;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool same(const vc::datetime& a, const vc::datetime& b) {
     return a.to_msecs_since_epoch() == b.to_msecs_since_epoch() && a.get_offset() == b.get_offset();

@@ -16,13 +16,11 @@
 
 #include "vorn/core/decimal.hpp"
 
-namespace {
+#include "fuzz_check.hpp"
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using vorn::fuzz::check;
+
+namespace {
 
 std::string libc_fixed(long double value, unsigned int precision, char separator) {
     const int length = std::snprintf(nullptr, 0, "%.*Lf", static_cast<int>(precision), value);

@@ -14,13 +14,11 @@
 #include "../tests/support/placeholder_reference.hpp"
 #include "vorn/core/text_formatter.hpp"
 
-namespace {
+#include "fuzz_check.hpp"
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using vorn::fuzz::check;
+
+namespace {
 
 bool all_digits(const std::string& s) {
     for (char c : s) {

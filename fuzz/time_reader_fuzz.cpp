@@ -11,17 +11,11 @@
 
 #include "vorn/core/converters.hpp"
 
-namespace {
+#include "fuzz_check.hpp"
+
+using vorn::fuzz::check;
 
 namespace vc = vorn::core::v2;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::regex form(R"(^(\d{2}|-\d):\d{2}:\d{2}(\.\d{1,32})?$)");
