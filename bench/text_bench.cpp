@@ -17,6 +17,7 @@
 #include "vorn/core/decimal.hpp"
 #include "vorn/core/stopwatch.hpp"
 #include "vorn/core/text_formatter.hpp"
+#include "support/allocation_counter.hpp"
 
 #if defined(VORN_BENCH_HAVE_FMT)
 #include <fmt/format.h>
@@ -34,6 +35,7 @@ const char message[] = "Olá {0}, você tem {1} mensagens novas desde {2: dd/MM}
 // Through the typed front end, which looks the placeholders of each number up in a copy of
 // the placeholder list.
 void formatter_vorn_bind(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         vc::text_formatter f = vc::text_formatter::parser(message);
         f.bind(0, "Ana").bind(1, 5).bind(2, "12/03");
@@ -45,6 +47,7 @@ BENCHMARK(formatter_vorn_bind);
 
 // Binding by placeholder text, as a caller that knows its message can.
 void formatter_vorn_by_text(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     const std::string keys[] = {"{0}", "{1}", "{2: dd/MM}"};
     const std::string values[] = {"Ana", "5", "12/03"};
     for (auto _ : state) {
@@ -69,6 +72,7 @@ struct regex_argument {
 };
 
 void formatter_regex(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         const std::string text = message;
         const std::regex pattern("\\{([0-9]+)(?:\\: ([^{]*))?\\}");
@@ -103,6 +107,7 @@ void formatter_fmt(benchmark::State& state) {
     // A runtime format string, as a message read from a catalogue would be; the date is
     // handed over already written, as it is to the formatter above.
     const std::string format = "Olá {0}, você tem {1} mensagens novas desde {2}.";
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         std::string text = fmt::format(fmt::runtime(format), "Ana", 5, "12/03");
         benchmark::DoNotOptimize(text);
