@@ -14,10 +14,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/allocation_counter.hpp"
 #include "vorn/core/decimal.hpp"
 #include "vorn/core/stopwatch.hpp"
 #include "vorn/core/text_formatter.hpp"
-#include "support/allocation_counter.hpp"
 
 #if defined(VORN_BENCH_HAVE_FMT)
 #include <fmt/format.h>
@@ -32,8 +32,7 @@ const char message[] = "Olá {0}, você tem {1} mensagens novas desde {2: dd/MM}
 // ---------------------------------------------------------------------------------------------
 // Formatting a typical message: parse, bind three placeholders, build the text.
 
-// Through the typed front end, which looks the placeholders of each number up in a copy of
-// the placeholder list.
+// Through the typed front end: numbers are written into a local buffer and bound by number.
 void formatter_vorn_bind(benchmark::State& state) {
     bench::allocation_scope allocations(state);
     for (auto _ : state) {
