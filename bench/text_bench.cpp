@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/allocation_counter.hpp"
 #include "vorn/core/decimal.hpp"
 #include "vorn/core/stopwatch.hpp"
 #include "vorn/core/text_formatter.hpp"
@@ -31,9 +32,9 @@ const char message[] = "Olá {0}, você tem {1} mensagens novas desde {2: dd/MM}
 // ---------------------------------------------------------------------------------------------
 // Formatting a typical message: parse, bind three placeholders, build the text.
 
-// Through the typed front end, which looks the placeholders of each number up in a copy of
-// the placeholder list.
+// Through the typed front end: numbers are written into a local buffer and bound by number.
 void formatter_vorn_bind(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         vc::text_formatter f = vc::text_formatter::parser(message);
         f.bind(0, "Ana").bind(1, 5).bind(2, "12/03");
@@ -45,6 +46,7 @@ BENCHMARK(formatter_vorn_bind);
 
 // Binding by placeholder text, as a caller that knows its message can.
 void formatter_vorn_by_text(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     const std::string keys[] = {"{0}", "{1}", "{2: dd/MM}"};
     const std::string values[] = {"Ana", "5", "12/03"};
     for (auto _ : state) {
@@ -69,6 +71,7 @@ struct regex_argument {
 };
 
 void formatter_regex(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         const std::string text = message;
         const std::regex pattern("\\{([0-9]+)(?:\\: ([^{]*))?\\}");
@@ -103,6 +106,7 @@ void formatter_fmt(benchmark::State& state) {
     // A runtime format string, as a message read from a catalogue would be; the date is
     // handed over already written, as it is to the formatter above.
     const std::string format = "Olá {0}, você tem {1} mensagens novas desde {2}.";
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         std::string text = fmt::format(fmt::runtime(format), "Ana", 5, "12/03");
         benchmark::DoNotOptimize(text);

@@ -1,6 +1,7 @@
 // The text formatter on arbitrary bytes: the placeholders found are well formed, ordered and
 // exactly those of the standard regular expression on short texts, and make_string agrees
-// with a replacement from the last placeholder to the first.
+// with a replacement from the last placeholder to the first; binding by number agrees with
+// binding each placeholder of that number by its whole text.
 //
 // Input: one control byte (which placeholders get a binding), then the text.
 #include <cerrno>
@@ -95,9 +96,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         first_has_params.emplace(n, !p.params.empty());
     }
+    const vc::text_formatter& constant = f;
     for (const auto& [n, has_params] : first_has_params) {
-        check(f.has_arg_escape(n));
-        check(f.has_arg_args(n) == has_params);
+        check(f.has_arg_escape(n) && constant.has_arg_escape(n));
+        check(f.has_arg_args(n) == has_params && constant.has_arg_args(n) == has_params);
     }
+
+    // Binding by number agrees with binding each placeholder of that number by its text.
+    vc::text_formatter by_number = vc::text_formatter::parser(vorn::core::string_view(text));
+    vc::text_formatter by_text = by_number;
+    for (const auto& entry : first_has_params) {
+        const unsigned long n = entry.first;
+        const std::string replacement = "<" + std::to_string(n % 97) + ">";
+        by_number.bind_text(n, replacement);
+        for (const reference_placeholder& p : found) {
+            if (p.name == std::to_string(n)) {
+                by_text.replace_arg_escape_impl(p.full_arg, replacement);
+            }
+        }
+    }
+    check(by_number.make_string() == by_text.make_string());
     return 0;
 }

@@ -397,3 +397,64 @@ TEST(TextFormatter, AllocationFailurePropagatesAndLeaksNothing) {
     }
     EXPECT_EQ(f.bind(2, "two").make_string(), "a long enough text to live on the heap:   two");
 }
+
+// ---------------------------------------------------------------------------------------------
+// Binding by number
+
+// Random texts of few and of many placeholders (the second kind is searched through indexes):
+// bind_text agrees with binding each placeholder's whole text, the const queries with the
+// others, and a decimal is bound as its to_string.
+TEST(TextFormatter, BindTextAgreesWithBindingEachPlaceholderText) {
+    std::mt19937 random(11);
+    const char* const pieces[] = {"{0}", "{1}", "{2: p}", "{00}", "{1: q}", "{2: p}", "x", "{"};
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        const int count = round % 2 == 0 ? 6 : 60;
+        for (int i = 0; i < count; ++i) {
+            text += pieces[random() % std::size(pieces)];
+        }
+        text_formatter by_number = text_formatter::parser(text);
+        text_formatter by_text = by_number;
+        const text_formatter& constant = by_number;
+        const std::vector<placeholder> found = placeholders_of(by_number);
+        EXPECT_EQ(placeholders_of(const_cast<text_formatter&>(constant)), found);
+        for (unsigned long n = 0; n < 4; ++n) {
+            EXPECT_EQ(constant.has_arg_escape(n), by_number.has_arg_escape(n)) << text;
+            EXPECT_EQ(constant.has_arg_args(n), by_number.has_arg_args(n)) << text;
+            const std::string value = "<" + std::to_string(n) + std::string(n * 9, '.') + ">";
+            if (n == 3) {
+                by_number.bind(n, vc::decimal(-1255, -3), 2, ',');
+            } else {
+                by_number.bind_text(n, value);
+            }
+            for (const placeholder& p : found) {
+                if (p.name == std::to_string(n)) {
+                    by_text.replace_arg_escape_impl(
+                        p.full_arg, n == 3 ? vc::decimal(-1255, -3).to_string(2, ',') : value);
+                }
+            }
+        }
+        EXPECT_EQ(by_number.make_string(), by_text.make_string()) << text;
+    }
+    const vc::decimal amount(123456, -4);
+    EXPECT_EQ(text_formatter::parser("{0}").bind(0, amount, 3, '|').make_string(),
+              amount.to_string(3, '|'));
+}
+
+// Binding each of n placeholders in turn used to copy all of them every time: n * n blocks.
+TEST(TextFormatter, BindingEveryPlaceholderTakesLinearWork) {
+    constexpr unsigned long count = 4000;
+    std::string text;
+    std::string expected;
+    for (unsigned long i = 0; i < count; ++i) {
+        text += "{" + std::to_string(i) + "} ";
+        expected += std::to_string(i % 7) + " ";
+    }
+    text_formatter f = text_formatter::parser(text);
+    const vorn::test::allocation_counter allocations;
+    for (unsigned long i = 0; i < count; ++i) {
+        f.bind(i, static_cast<int>(i % 7));
+    }
+    EXPECT_LT(allocations.count(), count);
+    EXPECT_EQ(f.make_string(), expected);
+}

@@ -106,13 +106,16 @@ class VORN_CORE_API text_formatter {
 
     // Copies of the placeholders in order of appearance; changing them changes nothing here.
     std::vector<argument> get_arguments();
+    std::vector<argument> get_arguments() const;
 
     // True when some placeholder's digits are exactly n in decimal without leading zeros
     // ("{07}" does not count for 7).
     bool has_arg_escape(unsigned long n) noexcept;
+    bool has_arg_escape(unsigned long n) const noexcept;
     // True when the first placeholder numbered n (as for has_arg_escape) has non-empty
     // parameters; later placeholders with the same number are not consulted.
     bool has_arg_args(unsigned long n) noexcept;
+    bool has_arg_args(unsigned long n) const noexcept;
 
     // Binds `replacement` to every placeholder whose whole text is exactly `placeholder`
     // ("{0}" and "{0: x}" are bound independently); binding again replaces the previous one.
@@ -129,6 +132,15 @@ class VORN_CORE_API text_formatter {
     // std::to_chars writes them (shortest form), a decimal as to_string(2, '.').
     template <class T>
     text_formatter& bind(unsigned long n, const T& value);
+
+    // Binds a copy of `replacement` to every placeholder numbered n (as for has_arg_escape),
+    // exactly as replace_arg_escape_impl of each one's whole text would. Binding every
+    // placeholder of a text this way costs time linear in the text plus the bound texts.
+    text_formatter& bind_text(unsigned long n, std::string_view replacement);
+
+    // Binds value.to_string(precision, separator) to every placeholder numbered n.
+    text_formatter& bind(unsigned long n, const decimal& value, unsigned int precision,
+                         char separator);
 
   private:
     struct state;
@@ -149,29 +161,17 @@ inline constexpr bool is_bound_as_number =
     std::is_same_v<T, unsigned long> || std::is_same_v<T, long long> ||
     std::is_same_v<T, unsigned long long> || std::is_floating_point_v<T>;
 
-// Equality of two short texts such as placeholder numbers, without a call to memcmp.
-inline bool same_short_text(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
+// Binds the text of `value` through f.bind_text, writing numbers into a local buffer.
 template <class T>
-std::string bound_text(const T& value) {
+text_formatter& bind_value(text_formatter& f, unsigned long n, const T& value) {
     if constexpr (std::is_same_v<T, decimal>) {
-        return value.to_string(2, '.');
+        return f.bind(n, value, 2, '.');
     } else if constexpr (std::is_same_v<T, bool>) {
-        return value ? "true" : "false";
+        return f.bind_text(n, value ? std::string_view("true") : std::string_view("false"));
     } else if constexpr (std::is_same_v<T, char>) {
-        return std::string(1, value);
+        return f.bind_text(n, std::string_view(&value, 1));
     } else if constexpr (std::is_same_v<T, const char*> || std::is_same_v<T, char*>) {
-        return value == nullptr ? std::string() : std::string(value);
+        return f.bind_text(n, value == nullptr ? std::string_view() : std::string_view(value));
     } else if constexpr (std::is_array_v<T>) {
         static_assert(std::is_same_v<std::remove_cv_t<std::remove_extent_t<T>>, char>,
                       "bind accepts arrays of char only");
@@ -180,20 +180,21 @@ std::string bound_text(const T& value) {
         while (length < std::extent_v<T> && value[length] != '\0') {
             ++length;
         }
-        return std::string(value, length);
+        return f.bind_text(n, std::string_view(value, length));
     } else if constexpr (std::is_same_v<T, core::string_view>) {
-        return std::string(value.data(), value.size());
+        return f.bind_text(n, std::string_view(value.data(), value.size()));
     } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-        return std::string(std::string_view(value));
+        return f.bind_text(n, std::string_view(value));
     } else if constexpr (is_bound_as_number<T>) {
         char digits[64];
         const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
-        return std::string(digits, written.ptr);
+        return f.bind_text(
+            n, std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
     } else {
         static_assert(unsupported_bind_type<T>::value,
                       "bind accepts texts, bool, char, integers, floating-point numbers and "
                       "decimal");
-        return std::string();
+        return f;
     }
 }
 
@@ -201,19 +202,7 @@ std::string bound_text(const T& value) {
 
 template <class T>
 text_formatter& text_formatter::bind(unsigned long n, const T& value) {
-    if (!has_arg_escape(n)) {
-        return *this;
-    }
-    const std::string replacement = detail::bound_text(value);
-    char digits[24];
-    const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, n);
-    const std::string_view name(digits, static_cast<std::size_t>(written.ptr - digits));
-    for (const argument& placeholder : get_arguments()) {
-        if (detail::same_short_text(placeholder.get_name(), name)) {
-            replace_arg_escape_impl(placeholder.get_full_arg(), replacement);
-        }
-    }
-    return *this;
+    return detail::bind_value(*this, n, value);
 }
 
 }  // namespace v2
