@@ -488,8 +488,8 @@ TEST(Decimal, ArithmeticAndComparisonsAreExact) {
         // Sums and differences at the finer factor.
         const int m = af < bf ? af : bf;
         const bool scalable = (an == 0 || af - m <= 19) && (bn == 0 || bf - m <= 19);
-        const int128 x = scalable ? an * power_of_ten(af - m) : 0;
-        const int128 y = scalable ? bn * power_of_ten(bf - m) : 0;
+        const int128 x = scalable && an != 0 ? an * power_of_ten(af - m) : 0;
+        const int128 y = scalable && bn != 0 ? bn * power_of_ten(bf - m) : 0;
         for (const char op : {'+', '-'}) {
             const int128 exact_result = op == '+' ? x + y : x - y;
             vc::decimal target = a;
