@@ -1,15 +1,11 @@
-// Decimal text and arithmetic on fuzzer-chosen values: to_string agrees byte for byte with
-// libc's fixed conversion of the extended product, and a sum that fits comes back to the left
-// operand when the right one is subtracted again.
+// Decimal text and arithmetic on fuzzer-chosen values: to_string agrees byte for byte with the
+// exact digit-string reference, and a sum that fits comes back to the left operand when the
+// right one is subtracted again.
 //
 // Input: 8 bytes of number, 2 of factor, 2 of precision, 1 separator, then 8 + 2 bytes of a
 // second decimal.
-#include <math.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -17,23 +13,9 @@
 #include "vorn/core/decimal.hpp"
 
 #include "fuzz_check.hpp"
+#include "support/decimal_reference.hpp"
 
 using vorn::fuzz::check;
-
-namespace {
-
-std::string libc_fixed(long double value, unsigned int precision, char separator) {
-    const int length = std::snprintf(nullptr, 0, "%.*Lf", static_cast<int>(precision), value);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    std::snprintf(text.data(), text.size() + 1, "%.*Lf", static_cast<int>(precision), value);
-    const std::size_t point = text.find('.');
-    if (point != std::string::npos) {
-        text[point] = separator;
-    }
-    return text;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace vc = vorn::core::v2;
@@ -53,9 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const unsigned int precision = precision_bits % 600U;
     const vc::decimal d(number, factor);
-    const long double value =
-        static_cast<long double>(number) * powl(10.0L, static_cast<long double>(factor));
-    check(d.to_string(precision, separator) == libc_fixed(value, precision, separator));
+    check(d.to_string(precision, separator) ==
+          vorn::test::exact_fixed(number, factor, precision, separator));
 
     vc::decimal a(number, factor);
     vc::decimal b(other_number, other_factor);

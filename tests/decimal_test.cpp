@@ -1,23 +1,22 @@
-// The fixed-point decimal: storage, moves, exact aligned arithmetic and fixed-point text.
+// The fixed-point decimal: storage, moves, exact arithmetic and comparisons, fixed-point text
+// (against an exact reference and a table worked out by Python's decimal module), reading text.
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <limits>
 #include <locale>
 #include <new>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
-#include <locale.h>
-#include <math.h>
-
 #include "support/allocation_failure.hpp"
+#include "support/decimal_reference.hpp"
 #include "vorn/core/decimal.hpp"
 
 namespace vc = vorn::core::v2;
@@ -30,23 +29,9 @@ namespace {
 constexpr long long int64_max = std::numeric_limits<long long>::max();
 constexpr long long int64_min = std::numeric_limits<long long>::min();
 
-// What libc's fixed conversion writes for number × 10^factor in extended precision, in the
-// "C" locale whatever the process's locale, with the point replaced by `separator`.
-std::string libc_fixed(long long number, int factor, unsigned int precision, char separator) {
-    const long double value =
-        static_cast<long double>(number) * powl(10.0L, static_cast<long double>(factor));
-    const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    const locale_t previous = uselocale(c_locale);
-    const int length = std::snprintf(nullptr, 0, "%.*Lf", static_cast<int>(precision), value);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    std::snprintf(text.data(), text.size() + 1, "%.*Lf", static_cast<int>(precision), value);
-    uselocale(previous);
-    freelocale(c_locale);
-    const std::size_t point = text.find('.');
-    if (point != std::string::npos) {
-        text[point] = separator;
-    }
-    return text;
+// The exact text, from the digit-string reference.
+std::string exact(long long number, int factor, unsigned int precision, char separator) {
+    return vorn::test::exact_fixed(number, factor, precision, separator);
 }
 
 // Punctuation that groups digits by three, as many real locales do.
@@ -284,20 +269,22 @@ TEST(Decimal, NulSeparatorStandsInsideTheText) {
                                 6));
 }
 
-TEST(Decimal, DigitsBeyondTheSignificandAreThoseOfTheExtendedProduct) {
-    const std::string text = vc::decimal(1, 28).to_string(0, '.');
-    EXPECT_EQ(text, libc_fixed(1, 28, 0, '.'));
-    EXPECT_NE(text, "1" + std::string(28, '0'));
+TEST(Decimal, DigitsBeyondTheSignificandAreExact) {
+    EXPECT_EQ(vc::decimal(1, 28).to_string(0, '.'), "1" + std::string(28, '0'));
+    EXPECT_EQ(vc::decimal(3, -1).to_string(20, '.'),
+              "0." + std::string(1, '3') + std::string(19, '0'));
+    EXPECT_EQ(vc::decimal(int64_max, -2).to_string(2, '.'), "92233720368547758.07");
+    EXPECT_EQ(vc::decimal(125, -3).to_string(2, '.'), "0.12");
 }
 
 TEST(Decimal, HugePrecisionPadsWithZeros) {
     const std::string text = vc::decimal(1, -1).to_string(400, '.');
-    EXPECT_EQ(text, libc_fixed(1, -1, 400, '.'));
+    EXPECT_EQ(text, "0.1" + std::string(399, '0'));
 }
 
 // Random numbers of every magnitude, factors around the usual range and some far outside it,
-// and precisions up to past the significand's reach, against libc's fixed conversion.
-void expect_agreement_with_libc(unsigned int seed, int rounds) {
+// and precisions up to past the significand's reach, against the exact reference.
+void expect_exact(unsigned int seed, int rounds) {
     std::mt19937_64 random(seed);
     const char separators[] = {'.', ',', '\0', 'x'};
     for (int i = 0; i < rounds; ++i) {
@@ -317,26 +304,24 @@ void expect_agreement_with_libc(unsigned int seed, int rounds) {
             static_cast<unsigned int>(random() % 10 == 0 ? random() % 80 : random() % 12);
         const char separator = separators[random() % 4];
         const vc::decimal d(number, static_cast<short>(factor));
-        ASSERT_EQ(d.to_string(precision, separator),
-                  libc_fixed(number, factor, precision, separator))
+        ASSERT_EQ(d.to_string(precision, separator), exact(number, factor, precision, separator))
             << number << "e" << factor << " precision " << precision;
     }
 }
 
-TEST(Decimal, AgreesWithLibcFixedConversion) {
-    expect_agreement_with_libc(1, 20000);
+TEST(Decimal, AgreesWithTheExactReference) {
+    expect_exact(1, 20000);
 }
 
 // Decimal ties: a number ending in 5 at one more decimal than printed.
-TEST(Decimal, AgreesWithLibcOnDecimalTies) {
+TEST(Decimal, RoundsDecimalTiesToEven) {
     for (int factor = -1; factor >= -22; --factor) {
         for (long long stem : {0LL, 1LL, 2LL, 7LL, 12LL, 99LL, 123456789LL}) {
             for (int sign : {1, -1}) {
                 const long long number = sign * (stem * 10 + 5);
                 for (unsigned int precision = 0; precision <= 24; ++precision) {
                     const vc::decimal d(number, static_cast<short>(factor));
-                    ASSERT_EQ(d.to_string(precision, '.'),
-                              libc_fixed(number, factor, precision, '.'))
+                    ASSERT_EQ(d.to_string(precision, '.'), exact(number, factor, precision, '.'))
                         << number << "e" << factor << " precision " << precision;
                 }
             }
@@ -349,7 +334,7 @@ TEST(Decimal, NeverGroupsWhateverTheGlobalLocale) {
         global_locale_scope scope(std::locale(std::locale::classic(), new grouping_punctuation));
         EXPECT_EQ(vc::decimal(1234567, -2).to_string(2, '.'), "12345.67");
         EXPECT_EQ(vc::decimal(int64_max, 0).to_string(1, '.'), "9223372036854775807.0");
-        expect_agreement_with_libc(2, 3000);
+        expect_exact(2, 3000);
     }
     // A named locale also changes the C library's decimal point and grouping.
     for (const char* name : {"de_DE.UTF-8", "pt_BR.UTF-8", "fr_FR.UTF-8", "en_US.UTF-8"}) {
@@ -361,8 +346,316 @@ TEST(Decimal, NeverGroupsWhateverTheGlobalLocale) {
         }
         global_locale_scope scope(named);
         EXPECT_EQ(vc::decimal(1234567, -2).to_string(2, '.'), "12345.67") << name;
-        EXPECT_EQ(vc::decimal(1, 40).to_string(1, ';'), libc_fixed(1, 40, 1, ';')) << name;
-        EXPECT_EQ(vc::decimal(-7, -30).to_string(35, '.'), libc_fixed(-7, -30, 35, '.')) << name;
-        expect_agreement_with_libc(3, 3000);
+        EXPECT_EQ(vc::decimal(1, 40).to_string(1, ';'), exact(1, 40, 1, ';')) << name;
+        EXPECT_EQ(vc::decimal(-7, -30).to_string(35, '.'), exact(-7, -30, 35, '.')) << name;
+        expect_exact(3, 3000);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text against Python's decimal module, and long texts
+
+namespace {
+
+struct oracle_row {
+    long long number;
+    int factor;
+    unsigned int precision;
+    const char* text;  // a run of zeros written as <count>
+};
+
+const oracle_row oracle_rows[] = {
+#include "support/decimal_oracle.inc"
+};
+
+std::string expand(const char* compact) {
+    std::string text;
+    for (const char* p = compact; *p != '\0'; ++p) {
+        if (*p != '<') {
+            text += *p;
+            continue;
+        }
+        char* end = nullptr;
+        text.append(std::strtoul(p + 1, &end, 10), '0');
+        p = end;
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(Decimal, AgreesWithPythonDecimal) {
+    for (const oracle_row& r : oracle_rows) {
+        const std::string expected = expand(r.text);
+        const vc::decimal d(r.number, static_cast<short>(r.factor));
+        ASSERT_EQ(d.to_string(r.precision, '.'), expected)
+            << r.number << "e" << r.factor << " precision " << r.precision;
+        ASSERT_EQ(exact(r.number, r.factor, r.precision, '.'), expected);  // the reference too
+    }
+}
+
+TEST(Decimal, LongTextsTakeOneAllocation) {
+    const std::string text = vc::decimal(-7, -32768).to_string(1U << 24, ',');
+    ASSERT_EQ(text.size(), 3 + (std::size_t{1} << 24));
+    EXPECT_EQ(text.substr(0, 3), "-0,");
+    EXPECT_EQ(text.find_first_not_of('0', 3), 32767 + 3U);
+    EXPECT_EQ(text.substr(32767 + 3, 2), "70");
+    const vc::decimal huge(1, 32767);
+    allocation_counter counter;
+    EXPECT_EQ(huge.to_string(3, '.').size(), 32768 + 4U);
+    EXPECT_EQ(counter.count(), 1U);
+    // The longest precision asks for its memory before any digit loop.
+    fail_next_allocations(1);
+    EXPECT_THROW((void)vc::decimal(1, 0).to_string(~0U, '.'), std::bad_alloc);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Arithmetic and comparisons against 128-bit references
+
+namespace {
+
+__extension__ using int128 = __int128;
+
+int128 power_of_ten(int exponent) {
+    int128 p = 1;
+    while (exponent-- > 0) {
+        p *= 10;
+    }
+    return p;
+}
+
+bool fits(int128 v) {
+    return v >= int64_min && v <= int64_max;
+}
+
+// Signed decimal texts with the same number of decimals, compared by value.
+int compare_texts(const std::string& a, const std::string& b) {
+    const bool a_negative = a[0] == '-';
+    const bool b_negative = b[0] == '-';
+    const bool a_zero = a.find_first_not_of("-0.") == std::string::npos;
+    const bool b_zero = b.find_first_not_of("-0.") == std::string::npos;
+    const int a_sign = a_zero ? 0 : (a_negative ? -1 : 1);
+    const int b_sign = b_zero ? 0 : (b_negative ? -1 : 1);
+    if (a_sign != b_sign || a_sign == 0) {
+        return a_sign < b_sign ? -1 : (a_sign > b_sign ? 1 : 0);
+    }
+    const std::string x = a.substr(a_negative ? 1 : 0);
+    const std::string y = b.substr(b_negative ? 1 : 0);
+    const int order = x.size() != y.size() ? (x.size() < y.size() ? -1 : 1) : x.compare(y);
+    return a_sign * (order < 0 ? -1 : (order > 0 ? 1 : 0));
+}
+
+}  // namespace
+
+TEST(Decimal, ArithmeticAndComparisonsAreExact) {
+    std::mt19937_64 random(11);
+    const auto number = [&random]() -> long long {
+        const auto pick = random() % 40;
+        if (pick < 4) {
+            return pick == 0 ? int64_min : pick == 1 ? int64_max : pick == 2 ? 0 : -int64_max;
+        }
+        const auto n = static_cast<long long>(random() >> (63 - random() % 64));
+        return random() % 2 == 0 ? n : -n;
+    };
+    for (int i = 0; i < 40000; ++i) {
+        long long an = number();
+        long long bn = number();
+        int af = static_cast<int>(random() % 41) - 20;
+        if (random() % 25 == 0) {  // near the ends of the factor range
+            af = (random() % 2 == 0 ? 1 : -1) * (32767 - static_cast<int>(random() % 30));
+        } else if (random() % 50 == 0) {
+            af = static_cast<int>(random() % 65536) - 32768;
+        }
+        int bf = af + static_cast<int>(random() % 45) - 22;
+        if (random() % 50 == 0) {
+            bf = static_cast<int>(random() % 65536) - 32768;
+        }
+        bf = bf < -32768 ? -32768 : (bf > 32767 ? 32767 : bf);
+        if (random() % 8 == 0) {  // the same value at another scale
+            bn = an;
+            bf = af;
+            for (; bn % 10 == 0 && bn != 0 && bf < 32767 && random() % 3 != 0; bn /= 10) {
+                ++bf;
+            }
+            for (; fits(int128{bn} * 10) && bf > -32768 && random() % 3 != 0; bn *= 10) {
+                --bf;
+            }
+        }
+        const vc::decimal a(an, static_cast<short>(af));
+        const vc::decimal b(bn, static_cast<short>(bf));
+        SCOPED_TRACE(::testing::Message() << an << "e" << af << ", " << bn << "e" << bf);
+
+        // Sums and differences at the finer factor.
+        const int m = af < bf ? af : bf;
+        const bool scalable = (an == 0 || af - m <= 19) && (bn == 0 || bf - m <= 19);
+        const int128 x = scalable && an != 0 ? an * power_of_ten(af - m) : 0;
+        const int128 y = scalable && bn != 0 ? bn * power_of_ten(bf - m) : 0;
+        for (const char op : {'+', '-'}) {
+            const int128 exact_result = op == '+' ? x + y : x - y;
+            vc::decimal target = a;
+            vc::decimal designed = a;  // the non-const operators
+            if (scalable && fits(exact_result)) {
+                const vc::decimal r = op == '+' ? a + b : a - b;
+                ASSERT_EQ(r.get_number(), static_cast<long long>(exact_result)) << op;
+                ASSERT_EQ(r.get_factor(), m);
+                ASSERT_EQ((op == '+' ? designed + b : designed - b).get_number(), r.get_number());
+                ASSERT_EQ(((op == '+' ? target += b : target -= b).get_number()), r.get_number());
+                ASSERT_EQ(target.get_factor(), m);
+            } else {
+                ASSERT_THROW((void)(op == '+' ? a + b : a - b), std::overflow_error) << op;
+                ASSERT_THROW((void)(op == '+' ? designed + b : designed - b), std::overflow_error);
+                ASSERT_THROW((void)(op == '+' ? target += b : target -= b), std::overflow_error);
+                ASSERT_EQ(target.get_number(), an);  // unchanged
+                ASSERT_EQ(target.get_factor(), af);
+            }
+        }
+        // Products and negation.
+        const int128 p = int128{an} * bn;
+        vc::decimal target = a;
+        if (fits(p) && af + bf >= -32768 && af + bf <= 32767) {
+            ASSERT_EQ((a * b).get_number(), static_cast<long long>(p));
+            ASSERT_EQ((a * b).get_factor(), af + bf);
+            ASSERT_EQ((target *= b).get_number(), static_cast<long long>(p));
+        } else {
+            ASSERT_THROW((void)(a * b), std::overflow_error);
+            ASSERT_THROW(target *= b, std::overflow_error);
+            ASSERT_EQ(target.get_number(), an);
+        }
+        if (an == int64_min) {
+            ASSERT_THROW((void)-a, std::overflow_error);
+        } else {
+            ASSERT_EQ((-a).get_number(), -an);
+            ASSERT_EQ((-a).get_factor(), af);
+        }
+        // Comparisons: in 128 bits when the scales are near, on exact texts otherwise.
+        int expected = 0;
+        if (af - m <= 19 && bf - m <= 19) {
+            const int128 u = an * power_of_ten(af - m);
+            const int128 v = bn * power_of_ten(bf - m);
+            expected = u < v ? -1 : (u > v ? 1 : 0);
+        } else {
+            const auto decimals = static_cast<unsigned int>(m < 0 ? -m : 0);
+            expected = compare_texts(exact(an, af, decimals, '.'), exact(bn, bf, decimals, '.'));
+        }
+        const int order = a.compare(b);
+        ASSERT_EQ((order > 0) - (order < 0), expected);
+        ASSERT_EQ(a == b, expected == 0);
+        ASSERT_EQ(a != b, expected != 0);
+        ASSERT_EQ(a < b, expected < 0);
+        ASSERT_EQ(a <= b, expected <= 0);
+        ASSERT_EQ(a > b, expected > 0);
+        ASSERT_EQ(a >= b, expected >= 0);
+        if (expected == 0) {
+            ASSERT_EQ(std::hash<vc::decimal>()(a), std::hash<vc::decimal>()(b));
+        }
+    }
+}
+
+TEST(Decimal, ComparesAcrossTheWidestFactorGap) {
+    const vc::decimal tiny(1, -32768);
+    const vc::decimal huge(1, 32767);
+    EXPECT_LT(tiny, huge);
+    EXPECT_LT(vc::decimal(-1, 32767), vc::decimal(int64_min, -32768));
+    EXPECT_GT(vc::decimal(int64_max, -32768), vc::decimal(0, 32767));
+    EXPECT_EQ(vc::decimal(0, -32768), vc::decimal(0, 32767));
+    EXPECT_EQ(vc::decimal(10, -1), vc::decimal(1, 0));
+    EXPECT_EQ(std::hash<vc::decimal>()(vc::decimal(0, -32768)),
+              std::hash<vc::decimal>()(vc::decimal(0, 5)));
+    EXPECT_NE(std::hash<vc::decimal>()(vc::decimal(1, 0)),
+              std::hash<vc::decimal>()(vc::decimal(1, 1)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading text
+
+TEST(Decimal, ReadsPlainDecimalTextOnly) {
+    struct row {
+        std::string text;
+        char separator;
+        bool accepted;
+        long long number;
+        short factor;
+    };
+    const row rows[] = {
+        {"12.50", '.', true, 1250, -2},
+        {"-0.5", '.', true, -5, -1},
+        {"0", '.', true, 0, 0},
+        {"-0", '.', true, 0, 0},
+        {"-0.00", '.', true, 0, -2},
+        {"007", '.', true, 7, 0},
+        {"9223372036854775807", '.', true, int64_max, 0},
+        {"-9223372036854775808", '.', true, int64_min, 0},
+        {"-922337203685477580.8", '.', true, int64_min, -1},
+        {"000000000000000000000000001.0", '.', true, 10, -1},
+        {"12,5", ',', true, 125, -1},
+        {"-1-5", '-', true, -15, -1},
+        {std::string("1\0"
+                     "5",
+                     3),
+         '\0', true, 15, -1},
+        {"125", '2', true, 125, 0},  // a digit separator reads as a digit
+        {"", '.', false, 0, 0},
+        {"-", '.', false, 0, 0},
+        {".", '.', false, 0, 0},
+        {"1.", '.', false, 0, 0},
+        {".5", '.', false, 0, 0},
+        {"-.5", '.', false, 0, 0},
+        {"+1", '.', false, 0, 0},
+        {"--1", '.', false, 0, 0},
+        {" 1", '.', false, 0, 0},
+        {"1 ", '.', false, 0, 0},
+        {"1e5", '.', false, 0, 0},
+        {"1,000", '.', false, 0, 0},
+        {"1.5", ',', false, 0, 0},
+        {"1.2.3", '.', false, 0, 0},
+        {"1.-2", '.', false, 0, 0},
+        {"9223372036854775808", '.', false, 0, 0},
+        {"-9223372036854775809", '.', false, 0, 0},
+        {"92233720368547758.08", '.', false, 0, 0},
+        {"\xd9\xa1", '.', false, 0, 0},  // a non-ASCII digit
+        {"0." + std::string(32768, '0'), '.', true, 0, -32768},
+        {"0." + std::string(32769, '0'), '.', false, 0, 0},
+    };
+    for (const row& r : rows) {
+        vc::decimal out(77, 3);
+        const vc::converter_status status = vc::value_converter<vc::decimal>(r.separator)
+                                                .make_value(out, r.text.data(), r.text.size());
+        EXPECT_EQ(status,
+                  r.accepted ? vc::converter_status::success : vc::converter_status::invalid_format)
+            << r.text.substr(0, 40);
+        EXPECT_EQ(out.get_number(), r.accepted ? r.number : 77) << r.text.substr(0, 40);
+        EXPECT_EQ(out.get_factor(), r.accepted ? r.factor : 3) << r.text.substr(0, 40);
+    }
+    vc::decimal out;
+    EXPECT_EQ(vc::value_converter<vc::decimal>().make_value(out, "3.25", 4),
+              vc::converter_status::success);
+    EXPECT_EQ(out.get_number(), 325);
+}
+
+TEST(Decimal, ReadsBackWhatItWrites) {
+    std::mt19937_64 random(5);
+    const char separators[] = {'.', ',', '\0', '-', 'x'};
+    vc::decimal out;
+    for (int i = 0; i < 20000; ++i) {
+        auto n = static_cast<long long>(random() >> (63 - random() % 64));
+        n = random() % 2 == 0 ? n : -n - static_cast<long long>(random() % 2);
+        const auto precision =
+            static_cast<unsigned int>(random() % 50 == 0 ? 32768 : random() % 25);
+        const char separator = separators[random() % 5];
+        const vc::decimal d(n, static_cast<short>(-static_cast<int>(precision)));
+        const std::string text = d.to_string(precision, separator);
+        ASSERT_EQ(
+            vc::value_converter<vc::decimal>(separator).make_value(out, text.data(), text.size()),
+            vc::converter_status::success)
+            << text;
+        ASSERT_EQ(out.get_number(), n);
+        ASSERT_EQ(out.get_factor(), d.get_factor());
+    }
+}
+
+TEST(Decimal, StreamsAtItsOwnScale) {
+    std::ostringstream out;
+    out << vc::decimal(1250, -2) << ' ' << vc::decimal(7, 3) << ' ' << vc::decimal(-5, -1) << ' '
+        << vc::decimal();
+    EXPECT_EQ(out.str(), "12.50 7000 -0.5 0");
 }

@@ -1,10 +1,9 @@
 #include "vorn/core/decimal.hpp"
 
-#include <math.h>
-
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -20,6 +19,7 @@ struct decimal::block {
 namespace {
 
 __extension__ using int128 = __int128;
+__extension__ using uint128 = unsigned __int128;
 
 constexpr std::uint64_t powers_of_ten[] = {1ULL,
                                            10ULL,
@@ -43,6 +43,12 @@ constexpr std::uint64_t powers_of_ten[] = {1ULL,
                                            10000000000000000000ULL};
 constexpr int largest_scale = 19;
 
+// A result computed before any block is touched, so that a throwing operation changes nothing.
+struct value {
+    std::int64_t number;
+    std::int16_t factor;
+};
+
 // number × 10^shift, exactly. When that is 10^20 or more in magnitude, no sum with another
 // 64-bit number can come back into 64 bits, so `fits` is cleared instead.
 int128 scaled(std::int64_t number, int shift, bool& fits) {
@@ -58,39 +64,78 @@ int128 scaled(std::int64_t number, int shift, bool& fits) {
 }
 
 // The exact a ± b at the finer of the two factors.
-decimal aligned(std::int64_t a_number, int a_factor, std::int64_t b_number, int b_factor,
-                bool subtract) {
-    const int factor = a_factor < b_factor ? a_factor : b_factor;
+value aligned(const value& a, const value& b, bool subtract) {
+    const std::int16_t factor = a.factor < b.factor ? a.factor : b.factor;
     bool fits = true;
-    const int128 a = scaled(a_number, a_factor - factor, fits);
-    const int128 b = scaled(b_number, b_factor - factor, fits);
+    const int128 x = scaled(a.number, a.factor - factor, fits);
+    const int128 y = scaled(b.number, b.factor - factor, fits);
     // At most one operand is scaled, so the sum stays far inside the 128-bit range.
-    const int128 exact = subtract ? a - b : a + b;
+    const int128 exact = subtract ? x - y : x + y;
     if (!fits || exact < INT64_MIN || exact > INT64_MAX) {
         throw std::overflow_error(subtract
                                       ? "decimal difference does not fit in a signed 64-bit number"
                                       : "decimal sum does not fit in a signed 64-bit number");
     }
-    return decimal(static_cast<long long>(exact), static_cast<short>(factor));
+    return {static_cast<std::int64_t>(exact), factor};
 }
 
-// 10^factor as libm's extended power function gives it; the common factors are computed
-// once, by that same function, so the results are identical.
-long double power_of_ten(int factor) {
-    constexpr int table_limit = 64;
-    struct table {
-        long double values[2 * table_limit + 1];
-        table() {
-            for (int i = 0; i <= 2 * table_limit; ++i) {
-                values[i] = powl(10.0L, static_cast<long double>(i - table_limit));
-            }
-        }
-    };
-    if (factor < -table_limit || factor > table_limit) {
-        return powl(10.0L, static_cast<long double>(factor));
+value product(const value& a, const value& b) {
+    // Both magnitudes are at most 2^63: the product's is at most 2^126.
+    const int128 exact = static_cast<int128>(a.number) * static_cast<int128>(b.number);
+    if (exact < INT64_MIN || exact > INT64_MAX) {
+        throw std::overflow_error("decimal product does not fit in a signed 64-bit number");
     }
-    static const table powers;
-    return powers.values[factor + table_limit];
+    const int factor = a.factor + b.factor;
+    if (factor < INT16_MIN || factor > INT16_MAX) {
+        throw std::overflow_error("decimal product factor does not fit in a signed 16-bit number");
+    }
+    return {static_cast<std::int64_t>(exact), static_cast<std::int16_t>(factor)};
+}
+
+std::uint64_t magnitude(std::int64_t number) {
+    const auto bits = static_cast<std::uint64_t>(number);
+    return number < 0 ? 0 - bits : bits;
+}
+
+// The count of decimal digits of a non-zero value.
+int digit_count(std::uint64_t value) {
+    // 1233 / 4096 is just above log10(2): the guess is the count or one less.
+    const int bits = 64 - __builtin_clzll(value);
+    const int guess = (bits * 1233) >> 12;
+    return guess + 1 - (value < powers_of_ten[guess] ? 1 : 0);
+}
+
+// Compares a × 10^a_factor with b × 10^b_factor for non-zero magnitudes.
+int compare_magnitudes(std::uint64_t a, int a_factor, std::uint64_t b, int b_factor) {
+    // The power of ten just above each value's leading digit decides unless they agree.
+    const int a_top = digit_count(a) + a_factor;
+    const int b_top = digit_count(b) + b_factor;
+    if (a_top != b_top) {
+        return a_top < b_top ? -1 : 1;
+    }
+    // Then the factors differ by the difference of the digit counts, at most 19, and the
+    // aligned magnitudes have at most 20 digits.
+    uint128 x = a;
+    uint128 y = b;
+    if (a_factor > b_factor) {
+        x *= powers_of_ten[a_factor - b_factor];
+    } else if (b_factor > a_factor) {
+        y *= powers_of_ten[b_factor - a_factor];
+    }
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// Reads ASCII digits from `p` on into `number` while it stays at most `limit`; false on
+// overflow. Leaves `p` at the first non-digit.
+bool read_digits(const char*& p, const char* end, std::uint64_t& number, std::uint64_t limit) {
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        const auto digit = static_cast<std::uint64_t>(*p - '0');
+        if (number > (limit - digit) / 10) {
+            return false;
+        }
+        number = number * 10 + digit;
+    }
+    return true;
 }
 
 }  // namespace
@@ -131,20 +176,140 @@ short decimal::get_factor() const noexcept {
 }
 
 decimal decimal::operator+(const decimal& other) {
-    return aligned(block_->number, block_->factor, other.block_->number, other.block_->factor,
-                   false);
+    return static_cast<const decimal&>(*this) + other;
 }
 
 decimal decimal::operator-(const decimal& other) {
-    return aligned(block_->number, block_->factor, other.block_->number, other.block_->factor,
-                   true);
+    return static_cast<const decimal&>(*this) - other;
+}
+
+decimal decimal::operator+(const decimal& other) const {
+    const value r = aligned({block_->number, block_->factor},
+                            {other.block_->number, other.block_->factor}, false);
+    return decimal(r.number, r.factor);
+}
+
+decimal decimal::operator-(const decimal& other) const {
+    const value r = aligned({block_->number, block_->factor},
+                            {other.block_->number, other.block_->factor}, true);
+    return decimal(r.number, r.factor);
+}
+
+decimal& decimal::operator+=(const decimal& other) {
+    const value r = aligned({block_->number, block_->factor},
+                            {other.block_->number, other.block_->factor}, false);
+    *block_ = {r.factor, r.number};
+    return *this;
+}
+
+decimal& decimal::operator-=(const decimal& other) {
+    const value r = aligned({block_->number, block_->factor},
+                            {other.block_->number, other.block_->factor}, true);
+    *block_ = {r.factor, r.number};
+    return *this;
+}
+
+decimal decimal::operator-() const {
+    if (block_->number == INT64_MIN) {
+        throw std::overflow_error("decimal negation does not fit in a signed 64-bit number");
+    }
+    return decimal(-block_->number, block_->factor);
+}
+
+decimal decimal::operator*(const decimal& other) const {
+    const value r =
+        product({block_->number, block_->factor}, {other.block_->number, other.block_->factor});
+    return decimal(r.number, r.factor);
+}
+
+decimal& decimal::operator*=(const decimal& other) {
+    const value r =
+        product({block_->number, block_->factor}, {other.block_->number, other.block_->factor});
+    *block_ = {r.factor, r.number};
+    return *this;
+}
+
+int decimal::compare(const decimal& other) const noexcept {
+    const std::int64_t a = block_->number;
+    const std::int64_t b = other.block_->number;
+    const int a_sign = (a > 0) - (a < 0);
+    const int b_sign = (b > 0) - (b < 0);
+    if (a_sign != b_sign) {
+        return a_sign < b_sign ? -1 : 1;
+    }
+    if (a_sign == 0) {
+        return 0;
+    }
+    const int order =
+        compare_magnitudes(magnitude(a), block_->factor, magnitude(b), other.block_->factor);
+    return a_sign > 0 ? order : -order;
+}
+
+std::size_t decimal::hash() const noexcept {
+    // The canonical pair of the value: no trailing zeros in the number, and 0 for zero.
+    std::int64_t number = block_->number;
+    std::int64_t factor = number == 0 ? 0 : block_->factor;
+    if (number != 0) {
+        while (number % 10 == 0) {
+            number /= 10;
+            ++factor;
+        }
+    }
+    // A 64-bit finaliser over both, so that nearby values spread over the whole word.
+    std::uint64_t h = static_cast<std::uint64_t>(number) ^
+                      (static_cast<std::uint64_t>(factor) * 0x9E3779B97F4A7C15ULL);
+    h ^= h >> 30;
+    h *= 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 27;
+    h *= 0x94D049BB133111EBULL;
+    h ^= h >> 31;
+    return static_cast<std::size_t>(h);
 }
 
 std::string decimal::to_string(unsigned int precision, char separator) const {
     const unsigned int digits = precision > INT_MAX ? INT_MAX : precision;
-    const long double value =
-        static_cast<long double>(block_->number) * power_of_ten(block_->factor);
-    return detail::format_fixed(value, digits, separator);
+    return detail::format_fixed(block_->number < 0, magnitude(block_->number), block_->factor,
+                                digits, separator);
+}
+
+std::ostream& operator<<(std::ostream& out, const decimal& value) {
+    const int factor = value.get_factor();
+    return out << value.to_string(factor < 0 ? static_cast<unsigned int>(-factor) : 0U, '.');
+}
+
+converter_status value_converter<decimal>::make_value(decimal& out, const char* text,
+                                                      std::size_t length) const noexcept {
+    // The largest factor magnitude a decimal holds: 32768 decimals give factor -32768.
+    constexpr std::size_t most_decimals = 32768;
+    const char* p = text;
+    const char* const end = text + length;
+    const bool negative = p != end && *p == '-';
+    if (negative) {
+        ++p;
+    }
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : INT64_MAX;
+    std::uint64_t number = 0;
+    const char* const integer_begin = p;
+    if (!read_digits(p, end, number, limit) || p == integer_begin) {
+        return converter_status::invalid_format;
+    }
+    std::size_t decimals = 0;
+    if (p != end) {
+        if (*p != separator_) {
+            return converter_status::invalid_format;
+        }
+        const char* const fraction_begin = ++p;
+        if (!read_digits(p, end, number, limit)) {
+            return converter_status::invalid_format;
+        }
+        decimals = static_cast<std::size_t>(p - fraction_begin);
+        if (p != end || decimals == 0 || decimals > most_decimals) {
+            return converter_status::invalid_format;
+        }
+    }
+    out.block_->number = static_cast<std::int64_t>(negative ? 0 - number : number);
+    out.block_->factor = static_cast<std::int16_t>(-static_cast<int>(decimals));
+    return converter_status::success;
 }
 
 }  // namespace vorn::core::v2
