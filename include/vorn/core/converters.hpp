@@ -154,7 +154,7 @@ class VORN_CORE_API value_converter<datetime> {
                       "an integral count of at most 64 bits");
         static_assert(ticks_per_msec::num == 1 || ticks_per_msec::den == 1,
                       "a tick of whole milliseconds or of a unit fraction of one");
-        constexpr long long lowest = -(1LL << 46);
+        [[maybe_unused]] constexpr long long lowest = -(1LL << 46);
         constexpr long long highest = (1LL << 46) - 1;
         const rep count = when.time_since_epoch().count();
         long long msecs = 0;
