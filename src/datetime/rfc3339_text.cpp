@@ -25,9 +25,9 @@ int days_in_month(int year, int month) noexcept {
     return month == 2 && is_leap_year(year) ? 29 : days[month - 1];
 }
 
-// Reads the ASCII `text` as an RFC 3339 date-time: the wall clock in milliseconds since
-// 1970-01-01 and the offset in seconds. One pass, fixed positions but for the fraction.
-bool read_rfc3339(const char* text, std::size_t length, long long& local_msecs,
+// Reads the ASCII `text` as an RFC 3339 date-time: the day number and millisecond of the day
+// of its wall clock, and the offset in seconds. One pass, fixed positions but for the fraction.
+bool read_rfc3339(const char* text, std::size_t length, long long& julian_day, int& clock_msecs,
                   int& offset) noexcept {
     // The shortest text: date, separator, clock, Z.
     if (length < 20) {
@@ -88,11 +88,9 @@ bool read_rfc3339(const char* text, std::size_t length, long long& local_msecs,
     } else {
         return false;
     }
-    const long long days = detail::julian_day_from_civil(static_cast<unsigned int>(day),
-                                                         static_cast<unsigned int>(month), year) -
-                           detail::unix_epoch_julian_day;
-    local_msecs =
-        days * detail::msecs_per_day + ((hour * 60LL + minute) * 60 + second) * 1000 + fraction;
+    julian_day = detail::julian_day_from_civil(static_cast<unsigned int>(day),
+                                               static_cast<unsigned int>(month), year);
+    clock_msecs = ((hour * 60 + minute) * 60 + second) * 1000 + static_cast<int>(fraction);
     return true;
 }
 
@@ -100,19 +98,20 @@ bool read_rfc3339(const char* text, std::size_t length, long long& local_msecs,
 
 converter_status value_converter<datetime>::make_value_rfc3339(datetime& out, const char* text,
                                                                std::size_t length) {
-    long long local_msecs = 0;
+    long long julian_day = 0;
+    int clock_msecs = 0;
     int offset = 0;
     // Offsets and wall clocks the datetime fields cannot hold are refused, as the designed
-    // reader refuses them.
-    if (!read_rfc3339(text, length, local_msecs, offset) || offset < detail::min_offset ||
-        offset > detail::max_offset || local_msecs < detail::min_local_msecs ||
+    // reader refuses them. Years 0 to 9999 keep every product far from the long long limits.
+    const bool read = read_rfc3339(text, length, julian_day, clock_msecs, offset);
+    const long long local_msecs =
+        (julian_day - detail::unix_epoch_julian_day) * detail::msecs_per_day + clock_msecs;
+    if (!read || offset < detail::min_offset || offset > detail::max_offset ||
         local_msecs > detail::max_local_msecs) {
         out = detail::failure_datetime();
         return converter_status::invalid_format;
     }
-    const detail::wall_clock_split wall = detail::split_wall_clock(local_msecs);
-    out = datetime(date::from_julian_day(wall.julian_day),
-                   time::from_milliseconds(static_cast<int>(wall.msecs_of_day)), offset);
+    out = datetime(date::from_julian_day(julian_day), time::from_milliseconds(clock_msecs), offset);
     return converter_status::success;
 }
 
