@@ -1,7 +1,8 @@
 // Calendar text forms: the date-time reader against compiling and matching the timestamp
 // pattern with std::regex on each call (and, for reference, with the pattern compiled once)
 // and against abseil's RFC 3339 parser; the writers against snprintf and abseil's formatter;
-// the clock readers against the standard clock.
+// the clock readers against the standard clock. The strict RFC 3339 reader against the designed
+// one, abseil's RFC 3339 parser and the date library's date::parse.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -9,9 +10,15 @@
 #include <cstring>
 #include <ctime>
 #include <regex>
+#include <sstream>
 #include <string>
 
+#include "support/allocation_counter.hpp"
 #include "vorn/core/converters.hpp"
+
+#ifdef VORN_BENCH_HAVE_HH_DATE
+#include <date/date.h>
+#endif
 
 #ifdef VORN_BENCH_HAVE_ABSL
 #include <absl/time/time.h>
@@ -53,6 +60,7 @@ vc::converter_status read_with(const std::regex& expression, vc::datetime& out,
 }  // namespace
 
 static void BM_datetime_reader(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     vc::datetime out;
     for (auto _ : state) {
         benchmark::DoNotOptimize(vc::value_converter<vc::datetime>().make_value(
@@ -93,8 +101,60 @@ static void BM_peer_regex_compiled_once(benchmark::State& state) {
 }
 BENCHMARK(BM_peer_regex_compiled_once);
 
+static void BM_datetime_reader_rfc3339(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    vc::datetime out;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vc::value_converter<vc::datetime>().make_value_rfc3339(
+            out, timestamp.data(), timestamp.size()));
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_datetime_reader_rfc3339);
+
+static void BM_datetime_reader_rfc3339_refusing(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    const std::string bad = "2024-13-40T99:99:99Z";
+    vc::datetime out;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            vc::value_converter<vc::datetime>().make_value_rfc3339(out, bad.data(), bad.size()));
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_datetime_reader_rfc3339_refusing);
+
+static void BM_datetime_writer_rfc3339(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    const vc::datetime value(vc::date(10, 3, 2024), vc::time(12, 34, 56, 789), -10800);
+    char buffer[32];
+    for (auto _ : state) {
+        std::size_t length = sizeof buffer;
+        benchmark::DoNotOptimize(
+            vc::chars_converter<vc::datetime>().make_chars_rfc3339(buffer, length, value));
+        benchmark::DoNotOptimize(buffer);
+    }
+}
+BENCHMARK(BM_datetime_writer_rfc3339);
+
+#ifdef VORN_BENCH_HAVE_HH_DATE
+// What a user of the date library writes: a string stream and date::parse with %FT%T%Ez.
+static void BM_peer_hh_date_parse(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        std::istringstream in(timestamp);
+        date::sys_time<std::chrono::milliseconds> out;
+        in >> date::parse("%FT%T%Ez", out);
+        benchmark::DoNotOptimize(in.fail());
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_peer_hh_date_parse);
+#endif
+
 #ifdef VORN_BENCH_HAVE_ABSL
 static void BM_peer_absl_parse_rfc3339(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     absl::Time out;
     std::string error;
     for (auto _ : state) {

@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <random>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -643,4 +645,269 @@ TEST(ErrorDatetime, UndefinedCodeEndsTheProcess) {
     EXPECT_EQ(outcome.exit_status, 1);
     EXPECT_EQ(outcome.standard_error,
               "Invalid status code value: 0x00000002 (vorn-core-error-date)\n");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The strict RFC 3339 reader and the writer that keeps milliseconds
+
+namespace {
+
+struct rfc3339_row {
+    const char* text;
+    long long instant;  // expected milliseconds since the epoch (python3's datetime)
+    int offset;
+};
+
+// Instants from python3's datetime.fromisoformat, fractions cut to milliseconds.
+constexpr rfc3339_row rfc3339_accepted[] = {
+    {"1970-01-01T00:00:00Z", 0LL, 0},
+    {"2023-02-28t00:00:00z", 1677542400000LL, 0},
+    {"2000-02-29 12:00:00-18:12", 951891120000LL, -65520},
+    {"1900-02-28T01:02:03.5Z", -2203973876500LL, 0},
+    {"4199-11-24T01:22:57.663Z", 70368744177663LL, 0},
+    {"2024-12-31T23:59:59.123456789Z", 1735689599123LL, 0},
+    {"2024-04-30T00:00:00.0-00:00", 1714435200000LL, 0},
+    {"2400-02-29T10:20:30.05+05:30", 13574580630050LL, 19800},
+    {"2024-03-10T12:34:56.789-03:00", 1710084896789LL, -10800},
+    {"1600-02-29T00:00:00+00:01", -11670998460000LL, 60},
+    {"0000-01-01T00:00:00Z", -62167219200000LL, 0},  // the astronomical year 0
+};
+
+bool same_value(const vc::datetime& a, const vc::datetime& b) {
+    return a.to_msecs_since_epoch() == b.to_msecs_since_epoch() && a.get_offset() == b.get_offset();
+}
+
+}  // namespace
+
+TEST(Rfc3339Text, StrictReaderAcceptsTheFormWithinEveryFieldsBounds) {
+    for (const rfc3339_row& row : rfc3339_accepted) {
+        vc::datetime out;
+        EXPECT_EQ(vc::value_converter<vc::datetime>().make_value_rfc3339(out, row.text,
+                                                                         std::strlen(row.text)),
+                  converter_status::success)
+            << row.text;
+        EXPECT_EQ(out.to_msecs_since_epoch(), row.instant) << row.text;
+        EXPECT_EQ(out.get_offset(), row.offset) << row.text;
+    }
+}
+
+TEST(Rfc3339Text, StrictReaderRefusesWithTheFailureValue) {
+    const vc::datetime failure(vc::date(0, 0, 0), vc::time(), 0);
+    const char* const refused[] = {"2024-13-40T99:99:99Z",
+                                   "2024-00-10T00:00:00Z",
+                                   "2024-01-00T00:00:00Z",
+                                   "2024-01-32T00:00:00Z",
+                                   "2023-02-29T00:00:00Z",
+                                   "1900-02-29T00:00:00Z",
+                                   "2024-04-31T00:00:00Z",
+                                   "2024-01-01T24:00:00Z",
+                                   "2024-01-01T00:60:00Z",
+                                   "2024-01-01T23:59:60Z",  // a leap second
+                                   "2024-01-01T00:00:00+24:00",
+                                   "2024-01-01T00:00:00+00:60",
+                                   "2024-01-01T00:00:00+18:13",
+                                   "2024-02-29T23:59:59.999+23:59",
+                                   "4199-11-24T01:22:57.664Z",
+                                   "9999-12-31T23:59:59Z",
+                                   "2024-01-01T00:00:00.Z",
+                                   "2024-01-01T00:00:00",
+                                   "2024-01-01T00:00:00+0000",
+                                   "2024-01-01T00:00:00+00",
+                                   "2024-01-01x00:00:00Z",
+                                   "2024-01-01  00:00:00Z",
+                                   " 2024-01-01T00:00:00Z",
+                                   "2024-01-01T00:00:00Z ",
+                                   "2024-01-01T00:00:00ZZ",
+                                   "2024-1-01T00:00:00Z",
+                                   "+024-01-01T00:00:00Z",
+                                   "-024-01-01T00:00:00Z",
+                                   "2024/01/01T00:00:00Z",
+                                   "2024-01-01T00:00:00,5Z",
+                                   "2024-01-01T0a:00:00Z",
+                                   "2024-01-01T00:00:00\xb5Z",
+                                   "",
+                                   "2024-01-01T00:00:00.5+01:00x"};
+    for (const char* text : refused) {
+        vc::datetime out = vc::datetime::from_msecs_since_epoch(123456);
+        EXPECT_EQ(
+            vc::value_converter<vc::datetime>().make_value_rfc3339(out, text, std::strlen(text)),
+            converter_status::invalid_format)
+            << text;
+        EXPECT_TRUE(same_value(out, failure)) << text;
+    }
+}
+
+// Where the forms coincide (T, Z, at most 32 fraction digits) the designed reader reads the
+// same value; it refuses the lower-case letters and the space.
+TEST(Rfc3339Text, DesignedReaderReadsWhatTheStrictOneAcceptsWhereTheFormsCoincide) {
+    for (const rfc3339_row& row : rfc3339_accepted) {
+        const std::string text = row.text;
+        vc::datetime lenient;
+        const converter_status status =
+            vc::value_converter<vc::datetime>().make_value(lenient, text.data(), text.size());
+        if (text.find_first_of("tz ") != std::string::npos) {
+            EXPECT_EQ(status, converter_status::invalid_format) << text;
+            continue;
+        }
+        EXPECT_EQ(status, converter_status::success) << text;
+        EXPECT_EQ(lenient.to_msecs_since_epoch(), row.instant) << text;
+        EXPECT_EQ(lenient.get_offset(), row.offset) << text;
+    }
+}
+
+TEST(Rfc3339Text, MillisecondWriterFormsProtocolAndRoundTrip) {
+    const vc::datetime value(vc::date(10, 3, 2024), vc::time(12, 34, 56, 7), -10800);
+    char buffer[40];
+    std::size_t length = 28;
+    vc::chars_converter<vc::datetime> converter;
+    EXPECT_EQ(converter.make_chars_rfc3339(buffer, length, value),
+              converter_status::buffer_too_small);
+    EXPECT_EQ(length, 29U);
+    EXPECT_EQ(converter.make_chars_rfc3339(buffer, length, value), converter_status::success);
+    EXPECT_EQ(std::string(buffer, length), "2024-03-10T12:34:56.007-03:00");
+    length = sizeof buffer;
+    EXPECT_EQ(converter.make_chars_rfc3339(buffer, length, vc::datetime()),
+              converter_status::success);
+    EXPECT_EQ(std::string(buffer, length), "1970-01-01T00:00:00.000Z");
+    length = sizeof buffer;
+    const vc::datetime year_minus_one(vc::date(31, 12, -1), vc::time(), 0);
+    EXPECT_EQ(converter.make_chars_rfc3339(buffer, length, year_minus_one),
+              converter_status::invalid_format);
+    EXPECT_EQ(length, sizeof buffer);
+
+    // Wall clocks from year 0 to the end of the range, offsets of whole minutes.
+    std::mt19937_64 random(13);
+    const long long first = -62167219200000LL;
+    const long long last = (1LL << 46) - 1;
+    for (int i = 0; i < 20000; ++i) {
+        const long long local =
+            i == 0
+                ? first
+                : (i == 1
+                       ? last
+                       : first + static_cast<long long>(
+                                     random() % static_cast<unsigned long long>(last - first + 1)));
+        const int offset = (static_cast<int>(random() % 2183U) - 1091) * 60;
+        vc::datetime wall = vc::datetime::from_msecs_since_epoch(local);
+        wall.set_offset(offset);
+        length = sizeof buffer;
+        ASSERT_EQ(converter.make_chars_rfc3339(buffer, length, wall), converter_status::success);
+        vc::datetime back;
+        ASSERT_EQ(vc::value_converter<vc::datetime>().make_value_rfc3339(back, buffer, length),
+                  converter_status::success)
+            << std::string(buffer, length);
+        ASSERT_TRUE(same_value(back, wall)) << std::string(buffer, length);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// std::chrono, std::hash and operator<<
+
+TEST(CalendarChrono, DatetimeRoundTripsOverTheWholeRangeAndRefusesBeyondIt) {
+    using namespace std::chrono;
+    using ms_point = time_point<system_clock, milliseconds>;
+    const long long lowest = -(1LL << 46);
+    const long long highest = (1LL << 46) - 1;
+    const vc::datetime failure(vc::date(0, 0, 0), vc::time(), 0);
+    vc::value_converter<vc::datetime> reader;
+    std::mt19937_64 random(1970);
+    for (int i = 0; i < 10000; ++i) {
+        const long long msecs = i == 0   ? lowest
+                                : i == 1 ? highest
+                                         : lowest + static_cast<long long>(random() >> 17);
+        vc::datetime out;
+        ASSERT_EQ(reader.make_value(out, ms_point(milliseconds(msecs))), converter_status::success);
+        ASSERT_EQ(out.to_msecs_since_epoch(), msecs);
+        ASSERT_EQ(out.get_offset(), 0);
+        ASSERT_EQ(out.to_sys_time().time_since_epoch().count(), msecs);
+    }
+    // Any offset: the instant is what to_sys_time gives.
+    const vc::datetime noon(vc::date(10, 3, 2024), vc::time(12, 0, 0, 0), -10800);
+    EXPECT_EQ(noon.to_sys_time(), sys_days(year(2024) / 3 / 10) + hours(15));
+
+    vc::datetime out;
+    EXPECT_EQ(reader.make_value(out, ms_point(milliseconds(highest + 1))),
+              converter_status::invalid_format);
+    EXPECT_TRUE(same_value(out, failure));
+    out = vc::datetime();
+    EXPECT_EQ(reader.make_value(out, ms_point(milliseconds(lowest - 1))),
+              converter_status::invalid_format);
+    EXPECT_TRUE(same_value(out, failure));
+    // Coarse ticks are bounded before they are multiplied; fine ones floor toward -infinity.
+    EXPECT_EQ(reader.make_value(out, time_point<system_clock, hours>(hours(LLONG_MAX))),
+              converter_status::invalid_format);
+    EXPECT_EQ(reader.make_value(out, time_point<system_clock, hours>(hours(-19546873))),
+              converter_status::success);  // the earliest whole hour held
+    EXPECT_EQ(out.to_msecs_since_epoch(), -19546873LL * 3600000);
+    EXPECT_EQ(reader.make_value(out, time_point<system_clock, hours>(hours(-19546874))),
+              converter_status::invalid_format);
+    EXPECT_EQ(reader.make_value(out, sys_time<nanoseconds>(nanoseconds(-1))),
+              converter_status::success);
+    EXPECT_EQ(out.to_msecs_since_epoch(), -1);
+    EXPECT_EQ(reader.make_value(out, sys_time<microseconds>(microseconds(1999))),
+              converter_status::success);
+    EXPECT_EQ(out.to_msecs_since_epoch(), 1);
+    EXPECT_EQ(reader.make_value(out, sys_time<nanoseconds>(nanoseconds(LLONG_MIN))),
+              converter_status::success);
+    EXPECT_EQ(out.to_msecs_since_epoch(), LLONG_MIN / 1000000 - 1);
+    EXPECT_EQ(
+        reader.make_value(out, time_point<system_clock, duration<unsigned long long, std::micro>>(
+                                   duration<unsigned long long, std::micro>(ULLONG_MAX))),
+        converter_status::invalid_format);
+}
+
+TEST(CalendarChrono, TimeAndDateRoundTrip) {
+    using namespace std::chrono;
+    for (const int msecs : {INT_MIN, -1, 0, 45296789, INT_MAX}) {
+        const vc::time t = vc::time::from_milliseconds(msecs);
+        EXPECT_EQ(t.to_duration(), milliseconds(msecs));
+        EXPECT_EQ(vc::time::from_duration(t.to_duration()), t);
+    }
+    EXPECT_EQ(vc::time::from_duration(milliseconds(4294967296LL + 5)).to_milliseconds(), 5);
+
+    for (const long long jdn :
+         {LLONG_MIN, LLONG_MIN + 2440587, -10246840LL, 0LL, 2440588LL, 13689325LL, LLONG_MAX}) {
+        const vc::date d = vc::date::from_julian_day(jdn);
+        EXPECT_EQ(vc::date::from_days_since_epoch(d.to_days_since_epoch()), d);
+    }
+    EXPECT_EQ(vc::date(1, 1, 2000).to_days_since_epoch().count(), 10957);
+    EXPECT_EQ(vc::date::from_days_since_epoch(weeks(1)), vc::date(8, 1, 1970));
+#if __cplusplus >= 202002L
+    // Every seventh day of the years year_month_day holds (all weekdays, all days of the month
+    // in turn), and one past each end.
+    const vc::date first = vc::date::from_julian_day(-10246840);
+    const vc::date last = vc::date::from_julian_day(13689325);
+    EXPECT_EQ(first.to_year_month_day(), year(-32767) / January / 1);
+    EXPECT_EQ(last.to_year_month_day(), year(32767) / December / 31);
+    EXPECT_FALSE(vc::date::from_julian_day(-10246841).to_year_month_day().ok());
+    EXPECT_FALSE(vc::date::from_julian_day(13689326).to_year_month_day().ok());
+    for (long long jdn = first.to_julian_day(); jdn <= last.to_julian_day(); jdn += 7) {
+        const vc::date d = vc::date::from_julian_day(jdn);
+        const year_month_day ymd = d.to_year_month_day();
+        ASSERT_TRUE(ymd.ok());
+        ASSERT_EQ(sys_days(ymd), d.to_sys_days());
+        ASSERT_EQ(vc::date::from_year_month_day(ymd), d);
+        ASSERT_EQ(vc::date::from_sys_days(d.to_sys_days()), d);
+    }
+    EXPECT_EQ(vc::date::from_year_month_day(year(2023) / 2 / 29), vc::date(1, 3, 2023));
+    EXPECT_EQ(vc::date(1, 1, 0).to_year_month_day(), year(0) / 1 / 1);
+#endif
+}
+
+TEST(CalendarChrono, HashFollowsEqualityAndStreamsWriteTheTextForms) {
+    const vc::datetime noon(vc::date(10, 3, 2024), vc::time(12, 0, 0, 0), -10800);
+    const vc::datetime utc = noon.to_offset(0);  // the const overload
+    EXPECT_EQ(std::hash<vc::datetime>()(noon), std::hash<vc::datetime>()(utc));
+    EXPECT_EQ(std::hash<vc::date>()(vc::date(29, 2, 2023)),
+              std::hash<vc::date>()(vc::date(1, 3, 2023)));
+    EXPECT_EQ(std::hash<vc::time>()(vc::time(1, 75, 0, 0)),
+              std::hash<vc::time>()(vc::time(2, 15, 0, 0)));
+
+    std::ostringstream text;
+    text << vc::date(10, 3, 2024) << ' ' << vc::time(9, 5, 7, 45) << ' ' << noon;
+    EXPECT_EQ(text.str(), "2024-03-10 09:05:07.045 2024-03-10T12:00:00-03:00");
+    EXPECT_TRUE(text.good());
+    text << vc::date(1, 1, 100000);
+    EXPECT_TRUE(text.fail());
+    EXPECT_EQ(text.str(), "2024-03-10 09:05:07.045 2024-03-10T12:00:00-03:00");
 }

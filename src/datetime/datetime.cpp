@@ -79,6 +79,11 @@ datetime datetime::to_offset(int offset) noexcept {
     return moved;
 }
 
+datetime datetime::to_offset(int offset) const noexcept {
+    datetime copy(*this);
+    return copy.to_offset(offset);
+}
+
 datetime datetime::from_msecs_since_epoch(long long msecs) noexcept {
     datetime result;
     result.local_msecs_ = wrap_to_47_bits(static_cast<std::uint64_t>(msecs));

@@ -7,13 +7,12 @@
 
 namespace vorn::core::v2 {
 
-namespace {
-
-// The value a refused text leaves in `out`, built once: -0001-11-30T00:00:00Z.
-const datetime& failure_datetime() noexcept {
+const datetime& detail::failure_datetime() noexcept {
     static const datetime value(date(0, 0, 0), time(), 0);
     return value;
 }
+
+namespace {
 
 // The pieces of a timestamp of the form
 //     ^ *(\d{4}-\d{2}-\d{2})T(\d{2}:\d{2}:\d{2}(?:\.\d+)?)(Z|(?:\+|-)\d{2}:\d{2}) *$
@@ -160,7 +159,7 @@ converter_status value_converter<datetime>::make_value(datetime& out, const char
                                                        std::size_t length) {
     timestamp_parts parts{};
     if (!match_timestamp(text, length, parts)) {
-        out = failure_datetime();
+        out = detail::failure_datetime();
         return converter_status::invalid_format;
     }
     long long julian_day = 0;
@@ -177,7 +176,7 @@ converter_status value_converter<datetime>::make_value(datetime& out, const char
         (julian_day - detail::unix_epoch_julian_day) * detail::msecs_per_day + msecs;
     if (offset < detail::min_offset || offset > detail::max_offset ||
         local_msecs < detail::min_local_msecs || local_msecs > detail::max_local_msecs) {
-        out = failure_datetime();
+        out = detail::failure_datetime();
         return converter_status::invalid_format;
     }
     out = datetime(date::from_julian_day(julian_day), time::from_milliseconds(msecs), offset);

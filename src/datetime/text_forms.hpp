@@ -30,6 +30,9 @@ converter_status write_date_text(char* scratch, std::size_t& used, std::size_t c
 converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
                                  int msecs) noexcept;
 
+// The value a refused date-time text leaves in `out`, built once: -0001-11-30T00:00:00Z.
+const datetime& failure_datetime() noexcept;
+
 // Reads the 10 characters YYYY-MM-DD at `text` as a day number. A negative year, written as a
 // minus sign and three digits, is taken only when `negative_year` is set.
 inline bool read_date_text(const char* text, bool negative_year, long long& julian_day) noexcept {

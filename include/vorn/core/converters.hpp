@@ -30,9 +30,13 @@
 #ifndef VORN_CORE_CONVERTERS_HPP
 #define VORN_CORE_CONVERTERS_HPP
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
+#include <ratio>
 #include <string>
+#include <type_traits>
 
 #include "vorn/core/date.hpp"
 #include "vorn/core/datetime.hpp"
@@ -108,6 +112,12 @@ class VORN_CORE_API chars_converter<datetime> {
     // With `length` below this value's size it returns buffer_too_small and sets `length` to
     // that size.
     converter_status make_chars(char* buffer, std::size_t& length, datetime value);
+
+    // Writes the RFC 3339 form with milliseconds, YYYY-MM-DDTHH:MM:SS.mmm then Z for offset 0,
+    // else +HH:MM or -HH:MM (24 or 29 characters), the seconds of the offset dropped. Wall
+    // clocks of the years 0 to 9999 only (year 0 as 0000); others give invalid_format. With
+    // `length` below this value's size it returns buffer_too_small and sets `length` to it.
+    converter_status make_chars_rfc3339(char* buffer, std::size_t& length, datetime value);
 };
 
 template <>
@@ -121,6 +131,69 @@ class VORN_CORE_API value_converter<datetime> {
     // cannot hold. A fraction of more than 32 digits gives invalid_format and leaves `out` as
     // it was.
     converter_status make_value(datetime& out, const char* text, std::size_t length);
+
+    // Reads exactly an RFC 3339 date-time: YYYY-MM-DD, T or t or one space, HH:MM:SS, an
+    // optional fraction of one or more digits (truncated to milliseconds), then Z or z or
+    // +HH:MM / -HH:MM; nothing around it. Every field must be in its range (the day within its
+    // month, hours 00-23, minutes and seconds 00-59: a leap second 60 is refused); the date
+    // and time are the wall clock at the offset. On refusal, also for an offset beyond +-18:12
+    // or a wall clock a datetime cannot hold, `out` becomes the failure value. Time linear in
+    // `length`, no allocation.
+    converter_status make_value_rfc3339(datetime& out, const char* text, std::size_t length);
+
+    // The instant `when` at offset 0, finer parts dropped toward negative infinity. Outside
+    // the instants a datetime holds (about years -260 to 4199) it returns invalid_format and
+    // `out` becomes the failure value, as for a refused text. Durations with an integral count
+    // of whole milliseconds or of unit fractions of one.
+    template <class Duration>
+    converter_status make_value(
+        datetime& out, std::chrono::time_point<std::chrono::system_clock, Duration> when) noexcept {
+        using rep = typename Duration::rep;
+        using ticks_per_msec = std::ratio_divide<typename Duration::period, std::milli>;
+        static_assert(std::is_integral<rep>::value && sizeof(rep) <= sizeof(long long),
+                      "an integral count of at most 64 bits");
+        static_assert(ticks_per_msec::num == 1 || ticks_per_msec::den == 1,
+                      "a tick of whole milliseconds or of a unit fraction of one");
+        [[maybe_unused]] constexpr long long lowest = -(1LL << 46);
+        constexpr long long highest = (1LL << 46) - 1;
+        const rep count = when.time_since_epoch().count();
+        long long msecs = 0;
+        bool held = false;
+        if constexpr (ticks_per_msec::den == 1) {
+            // Each tick is `num` milliseconds: bound the count before multiplying.
+            constexpr long long num = ticks_per_msec::num;
+            if constexpr (std::is_signed<rep>::value) {
+                const auto ticks = static_cast<long long>(count);
+                held = ticks >= -(-lowest / num) && ticks <= highest / num;
+                msecs = held ? ticks * num : 0;
+            } else {
+                const auto ticks = static_cast<unsigned long long>(count);
+                held = ticks <= static_cast<unsigned long long>(highest / num);
+                msecs = held ? static_cast<long long>(ticks) * num : 0;
+            }
+        } else {
+            // Each tick is a `den`-th of a millisecond: divide, rounding down.
+            constexpr long long den = ticks_per_msec::den;
+            if constexpr (std::is_signed<rep>::value) {
+                const auto ticks = static_cast<long long>(count);
+                msecs = ticks / den - (ticks % den < 0 ? 1 : 0);
+            } else {
+                const auto quotient =
+                    static_cast<unsigned long long>(count) / static_cast<unsigned long long>(den);
+                msecs = quotient > static_cast<unsigned long long>(highest)
+                            ? highest + 1
+                            : static_cast<long long>(quotient);
+            }
+            held = msecs >= lowest && msecs <= highest;
+        }
+        if (!held) {
+            // The failure value of the text reader, -0001-11-30T00:00:00Z.
+            out = datetime::from_msecs_since_epoch(-62169984000000LL);
+            return converter_status::invalid_format;
+        }
+        out = datetime::from_msecs_since_epoch(msecs);
+        return converter_status::success;
+    }
 };
 
 // The status category for a date-time text that is not in the expected form. Code 1 only:
@@ -144,6 +217,32 @@ class VORN_CORE_API error_datetime : public result::category {
   private:
     constexpr error_datetime() noexcept = default;
 };
+
+namespace detail {
+template <class Value>
+std::ostream& write_text_form(std::ostream& stream, Value value) {
+    char text[32];
+    std::size_t length = sizeof text;
+    if (chars_converter<Value>().make_chars(text, length, value) == converter_status::success) {
+        stream.write(text, static_cast<std::streamsize>(length));
+    } else {
+        stream.setstate(std::ios_base::failbit);
+    }
+    return stream;
+}
+}  // namespace detail
+
+// Write the text form of make_chars (a datetime without its milliseconds). A value without
+// one (a year beyond the writer's range) writes nothing and sets failbit.
+inline std::ostream& operator<<(std::ostream& stream, date value) {
+    return ::vorn::core::v2::detail::write_text_form(stream, value);
+}
+inline std::ostream& operator<<(std::ostream& stream, time value) {
+    return ::vorn::core::v2::detail::write_text_form(stream, value);
+}
+inline std::ostream& operator<<(std::ostream& stream, datetime value) {
+    return ::vorn::core::v2::detail::write_text_form(stream, value);
+}
 
 }  // namespace vorn::core::v2
 

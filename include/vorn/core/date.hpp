@@ -14,6 +14,11 @@
 #ifndef VORN_CORE_DATE_HPP
 #define VORN_CORE_DATE_HPP
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
 #include "vorn/core/export.hpp"
 
 namespace vorn::core::v2 {
@@ -67,13 +72,66 @@ class VORN_CORE_API date {
         return d;
     }
 
+    // A count of days since 1970-01-01; std::chrono::days (C++20) and coarser whole-day
+    // durations convert to it implicitly.
+    using days_since_epoch = std::chrono::duration<long long, std::ratio<86400>>;
+
+    // The day as days since 1970-01-01 (day number minus 2440588); from_days_since_epoch gives
+    // it back exactly. Counts within 2440588 of the long long limits wrap, both ways alike.
+    days_since_epoch to_days_since_epoch() const noexcept {
+        return days_since_epoch(static_cast<long long>(static_cast<std::uint64_t>(julian_day_) -
+                                                       std::uint64_t{2440588}));
+    }
+    static date from_days_since_epoch(days_since_epoch days) noexcept {
+        return from_julian_day(static_cast<long long>(static_cast<std::uint64_t>(days.count()) +
+                                                      std::uint64_t{2440588}));
+    }
+
+#if __cplusplus >= 202002L
+    // The day as a std::chrono::sys_days, and back; exact for every day std::chrono holds.
+    std::chrono::sys_days to_sys_days() const noexcept {
+        return std::chrono::sys_days(std::chrono::days(to_days_since_epoch().count()));
+    }
+    static date from_sys_days(std::chrono::sys_days days) noexcept {
+        return from_days_since_epoch(days.time_since_epoch());
+    }
+    // The astronomical year, month and day (year 0 stays 0), exact for the years -32767 to
+    // 32767; a day outside them gives a value whose ok() is false (year -32768, 1 January).
+    std::chrono::year_month_day to_year_month_day() const noexcept {
+        // 1 January -32767 and 31 December 32767.
+        if (julian_day_ < -10246840 || julian_day_ > 13689325) {
+            return std::chrono::year_month_day(std::chrono::year(-32768), std::chrono::January,
+                                               std::chrono::day(1));
+        }
+        return std::chrono::year_month_day(to_sys_days());
+    }
+    // The date of `ymd`'s fields through the rolling constructor: exact when ymd.ok(), and a
+    // day past the end of its month rolls forward as std::chrono::sys_days(ymd) does.
+    static date from_year_month_day(std::chrono::year_month_day ymd) noexcept {
+        return date(static_cast<unsigned int>(ymd.day()), static_cast<unsigned int>(ymd.month()),
+                    static_cast<int>(ymd.year()));
+    }
+#endif
+
     // Comparisons of the day numbers.
-    bool operator==(const date& other) const noexcept { return julian_day_ == other.julian_day_; }
-    bool operator!=(const date& other) const noexcept { return julian_day_ != other.julian_day_; }
-    bool operator<(const date& other) const noexcept { return julian_day_ < other.julian_day_; }
-    bool operator>(const date& other) const noexcept { return julian_day_ > other.julian_day_; }
-    bool operator<=(const date& other) const noexcept { return julian_day_ <= other.julian_day_; }
-    bool operator>=(const date& other) const noexcept { return julian_day_ >= other.julian_day_; }
+    bool operator==(const date& other) const noexcept {
+        return julian_day_ == other.julian_day_;
+    }
+    bool operator!=(const date& other) const noexcept {
+        return julian_day_ != other.julian_day_;
+    }
+    bool operator<(const date& other) const noexcept {
+        return julian_day_ < other.julian_day_;
+    }
+    bool operator>(const date& other) const noexcept {
+        return julian_day_ > other.julian_day_;
+    }
+    bool operator<=(const date& other) const noexcept {
+        return julian_day_ <= other.julian_day_;
+    }
+    bool operator>=(const date& other) const noexcept {
+        return julian_day_ >= other.julian_day_;
+    }
 
   private:
     long long julian_day_;
@@ -84,5 +142,15 @@ inline void swap(date& a, date& b) noexcept {
 }
 
 }  // namespace vorn::core::v2
+
+namespace std {
+// Hashes the day number.
+template <>
+struct hash<vorn::core::v2::date> {
+    std::size_t operator()(const vorn::core::v2::date& value) const noexcept {
+        return std::hash<long long>()(value.to_julian_day());
+    }
+};
+}  // namespace std
 
 #endif  // VORN_CORE_DATE_HPP

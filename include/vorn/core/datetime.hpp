@@ -13,6 +13,10 @@
 #ifndef VORN_CORE_DATETIME_HPP
 #define VORN_CORE_DATETIME_HPP
 
+#include <chrono>
+#include <cstddef>
+#include <functional>
+
 #include "vorn/core/date.hpp"
 #include "vorn/core/export.hpp"
 #include "vorn/core/time.hpp"
@@ -43,12 +47,10 @@ class VORN_CORE_API datetime {
     ~datetime() = default;
 
     void swap(datetime& other) noexcept {
-        const long long msecs = local_msecs_;
-        const long long offset = offset_;
-        local_msecs_ = other.local_msecs_;
-        offset_ = other.offset_;
-        other.local_msecs_ = msecs;
-        other.offset_ = offset;
+        // Whole-word copies: no field is narrowed on the way.
+        const datetime mine(*this);
+        *this = other;
+        other = mine;
     }
 
     // The wall-clock date.
@@ -70,8 +72,18 @@ class VORN_CORE_API datetime {
     // The same instant seen at `offset`; this object is not changed. An offset outside the
     // field's range is kept by its low 17 bits, and the wall clock moves by the offset kept.
     datetime to_offset(int offset) noexcept;
+    // The same as the overload above, callable on a const value.
+    datetime to_offset(int offset) const noexcept;
     // The instant `msecs` after 1970-01-01T00:00:00Z, at offset 0.
     static datetime from_msecs_since_epoch(long long msecs) noexcept;
+
+    // The instant as a system_clock time point to the millisecond; exact for every value.
+    // value_converter<datetime>::make_value takes one back (converters.hpp).
+    std::chrono::time_point<std::chrono::system_clock, std::chrono::milliseconds> to_sys_time()
+        const noexcept {
+        return std::chrono::time_point<std::chrono::system_clock, std::chrono::milliseconds>(
+            std::chrono::milliseconds(to_msecs_since_epoch()));
+    }
 
     // The local wall clock now, at the process's current UTC offset (time zone rules and
     // daylight saving included), to the millisecond. Offset 0 if the local time cannot be
@@ -114,5 +126,16 @@ inline void swap(datetime& a, datetime& b) noexcept {
 }
 
 }  // namespace vorn::core::v2
+
+// Hashes the instant, so that values equal under == (the same instant at different offsets)
+// hash alike.
+namespace std {
+template <>
+struct hash<vorn::core::v2::datetime> {
+    std::size_t operator()(const vorn::core::v2::datetime& value) const noexcept {
+        return std::hash<long long>()(value.to_msecs_since_epoch());
+    }
+};
+}  // namespace std
 
 #endif  // VORN_CORE_DATETIME_HPP

@@ -12,6 +12,11 @@
 #ifndef VORN_CORE_TIME_HPP
 #define VORN_CORE_TIME_HPP
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
 #include "vorn/core/export.hpp"
 
 namespace vorn::core::v2 {
@@ -68,6 +73,17 @@ class VORN_CORE_API time {
         return t;
     }
 
+    // The count as a std::chrono::milliseconds, exact.
+    std::chrono::milliseconds to_duration() const noexcept {
+        return std::chrono::milliseconds(msecs_);
+    }
+    // A time holding `duration`, unchecked like from_milliseconds: exact for counts in the
+    // int range, others keep their low 32 bits.
+    static time from_duration(std::chrono::milliseconds duration) noexcept {
+        return from_milliseconds(static_cast<int>(
+            static_cast<std::uint32_t>(static_cast<std::uint64_t>(duration.count()))));
+    }
+
     // Comparisons of the counts.
     bool operator==(const time& other) const noexcept { return msecs_ == other.msecs_; }
     bool operator!=(const time& other) const noexcept { return msecs_ != other.msecs_; }
@@ -85,5 +101,15 @@ inline void swap(time& a, time& b) noexcept {
 }
 
 }  // namespace vorn::core::v2
+
+namespace std {
+// Hashes the count.
+template <>
+struct hash<vorn::core::v2::time> {
+    std::size_t operator()(const vorn::core::v2::time& value) const noexcept {
+        return std::hash<int>()(value.to_milliseconds());
+    }
+};
+}  // namespace std
 
 #endif  // VORN_CORE_TIME_HPP

@@ -1,0 +1,159 @@
+// The strict RFC 3339 date-time reader and the writer that keeps milliseconds.
+#include <cstring>
+
+#include "datetime/calendar.hpp"
+#include "datetime/text_fields.hpp"
+#include "datetime/text_forms.hpp"
+#include "vorn/core/converters.hpp"
+
+namespace vorn::core::v2 {
+
+namespace {
+
+// Reads `width` digits at text[at] into `value` when the whole field lies within [low, high].
+bool bounded_field(const char* text, std::size_t at, std::size_t width, int low, int high,
+                   int& value) noexcept {
+    return detail::read_unsigned_field(text + at, width, value) && value >= low && value <= high;
+}
+
+bool is_leap_year(int year) noexcept {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+int days_in_month(int year, int month) noexcept {
+    static constexpr int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && is_leap_year(year) ? 29 : days[month - 1];
+}
+
+// Reads the ASCII `text` as an RFC 3339 date-time: the day number and millisecond of the day
+// of its wall clock, and the offset in seconds. One pass, fixed positions but for the fraction.
+bool read_rfc3339(const char* text, std::size_t length, long long& julian_day, int& clock_msecs,
+                  int& offset) noexcept {
+    // The shortest text: date, separator, clock, Z.
+    if (length < 20) {
+        return false;
+    }
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (text[4] != '-' || text[7] != '-' || !bounded_field(text, 0, 4, 0, 9999, year) ||
+        !bounded_field(text, 5, 2, 1, 12, month) ||
+        !bounded_field(text, 8, 2, 1, days_in_month(year, month), day)) {
+        return false;
+    }
+    const char separator = text[10];
+    if (separator != 'T' && separator != 't' && separator != ' ') {
+        return false;
+    }
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (text[13] != ':' || text[16] != ':' || !bounded_field(text, 11, 2, 0, 23, hour) ||
+        !bounded_field(text, 14, 2, 0, 59, minute) || !bounded_field(text, 17, 2, 0, 59, second)) {
+        return false;
+    }
+    std::size_t at = 19;
+    unsigned int fraction = 0;
+    if (text[at] == '.') {
+        const std::size_t first = ++at;
+        while (at < length && detail::decimal_digit(text[at]) >= 0) {
+            ++at;
+        }
+        // Digits past the third only truncate: read at most three of them.
+        const std::size_t digits = at - first;
+        if (digits == 0 ||
+            !detail::read_fraction_msecs(text + first, digits < 3 ? digits : 3, fraction)) {
+            return false;
+        }
+    }
+    if (at == length) {
+        return false;
+    }
+    const char designator = text[at];
+    if (designator == 'Z' || designator == 'z') {
+        if (length - at != 1) {
+            return false;
+        }
+        offset = 0;
+    } else if (designator == '+' || designator == '-') {
+        int offset_hours = 0;
+        int offset_minutes = 0;
+        if (length - at != 6 || text[at + 3] != ':' ||
+            !bounded_field(text, at + 1, 2, 0, 23, offset_hours) ||
+            !bounded_field(text, at + 4, 2, 0, 59, offset_minutes)) {
+            return false;
+        }
+        offset = (offset_hours * 60 + offset_minutes) * 60;
+        offset = designator == '-' ? -offset : offset;
+    } else {
+        return false;
+    }
+    julian_day = detail::julian_day_from_civil(static_cast<unsigned int>(day),
+                                               static_cast<unsigned int>(month), year);
+    clock_msecs = ((hour * 60 + minute) * 60 + second) * 1000 + static_cast<int>(fraction);
+    return true;
+}
+
+}  // namespace
+
+converter_status value_converter<datetime>::make_value_rfc3339(datetime& out, const char* text,
+                                                               std::size_t length) {
+    long long julian_day = 0;
+    int clock_msecs = 0;
+    int offset = 0;
+    // Offsets and wall clocks the datetime fields cannot hold are refused, as the designed
+    // reader refuses them. Years 0 to 9999 keep every product far from the long long limits.
+    const bool read = read_rfc3339(text, length, julian_day, clock_msecs, offset);
+    const long long local_msecs =
+        (julian_day - detail::unix_epoch_julian_day) * detail::msecs_per_day + clock_msecs;
+    if (!read || offset < detail::min_offset || offset > detail::max_offset ||
+        local_msecs > detail::max_local_msecs) {
+        out = detail::failure_datetime();
+        return converter_status::invalid_format;
+    }
+    out = datetime(date::from_julian_day(julian_day), time::from_milliseconds(clock_msecs), offset);
+    return converter_status::success;
+}
+
+converter_status chars_converter<datetime>::make_chars_rfc3339(char* buffer, std::size_t& length,
+                                                               datetime value) {
+    // Date, T, clock with fraction and offset take at most 10 + 1 + 12 + 6 characters.
+    char scratch[32];
+    std::size_t used = 0;
+    std::size_t capacity = sizeof scratch;
+    const int offset = value.get_offset();
+    const detail::wall_clock_split wall =
+        detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
+    const detail::civil_date c = detail::civil_from_julian_day(wall.julian_day);
+    if (c.year < 0 || c.year > 9999) {
+        return converter_status::invalid_format;
+    }
+    const auto msecs = static_cast<std::uint32_t>(wall.msecs_of_day);
+    // Every field has its fixed width and the scratch room for all of them: the appends
+    // cannot fail.
+    detail::append_decimal(scratch, used, capacity, static_cast<std::uint32_t>(c.year), 4);
+    detail::append_separated(scratch, used, capacity, '-', c.month, 2);
+    detail::append_separated(scratch, used, capacity, '-', c.day, 2);
+    detail::append_separated(scratch, used, capacity, 'T', msecs / 3600000, 2);
+    detail::append_separated(scratch, used, capacity, ':', msecs / 60000 % 60, 2);
+    detail::append_separated(scratch, used, capacity, ':', msecs / 1000 % 60, 2);
+    detail::append_separated(scratch, used, capacity, '.', msecs % 1000, 3);
+    if (offset == 0) {
+        scratch[used++] = 'Z';
+    } else {
+        // Whole minutes; leftover seconds of the offset are not written.
+        const auto magnitude = static_cast<std::uint32_t>(offset < 0 ? -offset : offset);
+        detail::append_separated(scratch, used, capacity, offset < 0 ? '-' : '+', magnitude / 3600,
+                                 2);
+        detail::append_separated(scratch, used, capacity, ':', magnitude / 60 % 60, 2);
+    }
+    if (length < used) {
+        length = used;
+        return converter_status::buffer_too_small;
+    }
+    std::memcpy(buffer, scratch, used);
+    length = used;
+    return converter_status::success;
+}
+
+}  // namespace vorn::core::v2
