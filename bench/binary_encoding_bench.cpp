@@ -80,6 +80,32 @@ void decode_one_shot(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// Into a caller's buffer of the right size: no allocation at all.
+void encode_to_buffer(benchmark::State& state) {
+    const std::vector<unsigned char> data = random_data(input_size(state));
+    std::vector<char> text(vc::binary_encoder::encoded_size(encoding_of(state), data.size()));
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vc::binary_encoder::encode_to(encoding_of(state), data.data(),
+                                                               data.size(), text.data()));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+void decode_to_buffer(benchmark::State& state) {
+    const std::string text = text_of(encoding_of(state), input_size(state));
+    std::vector<unsigned char> bytes(
+        vc::binary_decoder::decoded_size_bound(encoding_of(state), text.size()));
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            vc::binary_decoder::decode_to(encoding_of(state), text, bytes.data()).size);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
 // Encoding through an encoder in pieces of `step` bytes; finish() returns a copy of the text,
 // which the one-shot functions avoid.
 void encode_in_pieces(benchmark::State& state, std::size_t step) {
@@ -261,7 +287,7 @@ void small(benchmark::internal::Benchmark* b) {
 // memcpy of each operation's output: {output size, input size}.
 void memcpy_sizes(benchmark::internal::Benchmark* b) {
     for (std::int64_t n : {std::int64_t{16}, std::int64_t{64}, std::int64_t{256},
-                           static_cast<std::int64_t>(one_mib)}) {
+                           std::int64_t{1024}, static_cast<std::int64_t>(one_mib)}) {
         b->Args({base64_size(n), n});  // Base64 encoding
         b->Args({n, base64_size(n)});  // Base64 decoding
         b->Args({hex_size(n), n});     // hex encoding
@@ -273,6 +299,18 @@ void memcpy_sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(encode_one_shot)->Apply(large)->Apply(small)->ArgNames({"encoding", "bytes"});
 BENCHMARK(decode_one_shot)->Apply(large)->Apply(small)->ArgNames({"encoding", "bytes"});
+BENCHMARK(encode_to_buffer)
+    ->Apply(large)
+    ->Apply(small)
+    ->Args({base64, 1024})
+    ->Args({hex, 1024})
+    ->ArgNames({"encoding", "bytes"});
+BENCHMARK(decode_to_buffer)
+    ->Apply(large)
+    ->Apply(small)
+    ->Args({base64, 1024})
+    ->Args({hex, 1024})
+    ->ArgNames({"encoding", "bytes"});
 BENCHMARK_CAPTURE(encode_in_pieces, streamed, piece)->Apply(large)->ArgNames({"encoding", "bytes"});
 BENCHMARK_CAPTURE(decode_in_pieces, streamed, piece)->Apply(large)->ArgNames({"encoding", "bytes"});
 // Five bytes or characters per call: what the per-call cost of streaming adds up to.
@@ -291,8 +329,8 @@ BENCHMARK_CAPTURE(decode_in_pieces, one_piece, std::size_t{1} << 30)
     ->ArgNames({"encoding", "bytes"});
 BENCHMARK(memcpy_output)->Apply(memcpy_sizes)->ArgNames({"out", "in"});
 #if defined(VORN_BENCH_HAVE_OPENSSL)
-BENCHMARK(openssl_encode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
-BENCHMARK(openssl_decode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
+BENCHMARK(openssl_encode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->ArgName("bytes");
+BENCHMARK(openssl_decode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->ArgName("bytes");
 BENCHMARK(openssl_encode_to_string)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
 BENCHMARK(openssl_decode_to_vector)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
 #else
