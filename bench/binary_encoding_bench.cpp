@@ -1,6 +1,8 @@
 // Binary-to-text encodings: one-shot and streamed (4 KiB pieces) encoding and decoding of
-// 1 MiB, and small inputs, against memcpy of the output size (the limit) and OpenSSL's
-// EVP_EncodeBlock / EVP_DecodeBlock. Throughput is counted in input bytes.
+// 1 MiB, streamed in 5-byte pieces, and small inputs, against memcpy of the output size (the
+// limit), OpenSSL's EVP_EncodeBlock / EVP_DecodeBlock and a plain table loop for hex, each
+// peer writing into a new std::string or std::vector of the right size. Throughput is counted
+// in input bytes; "allocs/op" counts the heap blocks one operation takes.
 //
 // The streamed figures include what streaming costs by nature: the output grows without
 // knowing its final size (copies as it doubles), and finish() returns a copy while the stream
@@ -13,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "support/allocation_counter.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 #if defined(VORN_BENCH_HAVE_OPENSSL)
@@ -58,6 +62,7 @@ std::string text_of(vc::binary_encoding e, std::size_t n) {
 
 void encode_one_shot(benchmark::State& state) {
     const std::vector<unsigned char> data = random_data(input_size(state));
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         std::string text = vc::binary_encoder::encode(encoding_of(state), data.data(), data.size());
         benchmark::DoNotOptimize(text.data());
@@ -67,9 +72,36 @@ void encode_one_shot(benchmark::State& state) {
 
 void decode_one_shot(benchmark::State& state) {
     const std::string text = text_of(encoding_of(state), input_size(state));
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         vc::byte_array bytes = vc::binary_decoder::decode(encoding_of(state), text);
         benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// Into a caller's buffer of the right size: no allocation at all.
+void encode_to_buffer(benchmark::State& state) {
+    const std::vector<unsigned char> data = random_data(input_size(state));
+    std::vector<char> text(vc::binary_encoder::encoded_size(encoding_of(state), data.size()));
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vc::binary_encoder::encode_to(encoding_of(state), data.data(),
+                                                               data.size(), text.data()));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+void decode_to_buffer(benchmark::State& state) {
+    const std::string text = text_of(encoding_of(state), input_size(state));
+    std::vector<unsigned char> bytes(
+        vc::binary_decoder::decoded_size_bound(encoding_of(state), text.size()));
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            vc::binary_decoder::decode_to(encoding_of(state), text, bytes.data()).size);
+        benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -78,6 +110,7 @@ void decode_one_shot(benchmark::State& state) {
 // which the one-shot functions avoid.
 void encode_in_pieces(benchmark::State& state, std::size_t step) {
     const std::vector<unsigned char> data = random_data(input_size(state));
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         vc::binary_encoder encoder(encoding_of(state));
         for (std::size_t at = 0; at < data.size(); at += step) {
@@ -91,6 +124,7 @@ void encode_in_pieces(benchmark::State& state, std::size_t step) {
 
 void decode_in_pieces(benchmark::State& state, std::size_t step) {
     const std::string text = text_of(encoding_of(state), input_size(state));
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         vc::binary_decoder decoder(encoding_of(state));
         for (std::size_t at = 0; at < text.size(); at += step) {
@@ -108,6 +142,7 @@ void memcpy_output(benchmark::State& state) {
     const auto out_size = static_cast<std::size_t>(state.range(0));
     const std::vector<unsigned char> source = random_data(out_size);
     std::vector<unsigned char> target(out_size);
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         std::memcpy(target.data(), source.data(), out_size);
         benchmark::DoNotOptimize(target.data());
@@ -117,9 +152,11 @@ void memcpy_output(benchmark::State& state) {
 }
 
 #if defined(VORN_BENCH_HAVE_OPENSSL)
+// OpenSSL into a buffer that already exists: the peer of the caller-buffer functions.
 void openssl_encode(benchmark::State& state) {
     const std::vector<unsigned char> data = random_data(static_cast<std::size_t>(state.range(0)));
     std::vector<unsigned char> text((data.size() + 2) / 3 * 4 + 1);
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         benchmark::DoNotOptimize(
             EVP_EncodeBlock(text.data(), data.data(), static_cast<int>(data.size())));
@@ -132,6 +169,7 @@ void openssl_decode(benchmark::State& state) {
     const std::string text =
         text_of(vc::binary_encoding::base64, static_cast<std::size_t>(state.range(0)));
     std::vector<unsigned char> bytes(text.size() / 4 * 3);
+    bench::allocation_scope allocations(state);
     for (auto _ : state) {
         benchmark::DoNotOptimize(
             EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
@@ -140,7 +178,90 @@ void openssl_decode(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
+
+// OpenSSL into a new std::string of the right size: the peer of the one-shot encode. The
+// string is sized for the text and its terminator, which EVP_EncodeBlock writes as well.
+void openssl_encode_to_string(benchmark::State& state) {
+    const std::vector<unsigned char> data = random_data(static_cast<std::size_t>(state.range(0)));
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        std::string text((data.size() + 2) / 3 * 4, '\0');
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), data.data(),
+                        static_cast<int>(data.size()));
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+// OpenSSL into a new std::vector of the right size: the peer of the one-shot decode.
+// EVP_DecodeBlock writes three bytes per group, padding included, and does not check the
+// padding; the vector is trimmed by the "=" count as a caller must.
+void openssl_decode_to_vector(benchmark::State& state) {
+    const std::string text =
+        text_of(vc::binary_encoding::base64, static_cast<std::size_t>(state.range(0)));
+    const std::size_t pads =
+        text.size() >= 2 ? (text[text.size() - 1] == '=') + (text[text.size() - 2] == '=') : 0;
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        std::vector<unsigned char> bytes(text.size() / 4 * 3);
+        const int n =
+            EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
+                            static_cast<int>(text.size()));
+        bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n) - pads);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
 #endif
+
+// Hex the way a C++ developer writes it without a library: a table loop into a new
+// std::string of the right size, and back into a new std::vector.
+void table_loop_hex_encode(benchmark::State& state) {
+    static const char digits[] = "0123456789abcdef";
+    const std::vector<unsigned char> data = random_data(static_cast<std::size_t>(state.range(0)));
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        std::string text(2 * data.size(), '\0');
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            text[2 * i] = digits[data[i] >> 4];
+            text[2 * i + 1] = digits[data[i] & 0x0F];
+        }
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+void table_loop_hex_decode(benchmark::State& state) {
+    static const auto values = [] {
+        std::array<signed char, 256> v{};
+        v.fill(-1);
+        for (int i = 0; i < 10; ++i) {
+            v['0' + i] = static_cast<signed char>(i);
+        }
+        for (int i = 0; i < 6; ++i) {
+            v['a' + i] = v['A' + i] = static_cast<signed char>(10 + i);
+        }
+        return v;
+    }();
+    const std::string text =
+        text_of(vc::binary_encoding::hex, static_cast<std::size_t>(state.range(0)));
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        std::vector<unsigned char> bytes(text.size() / 2);
+        int bad = 0;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const int high = values[static_cast<unsigned char>(text[2 * i])];
+            const int low = values[static_cast<unsigned char>(text[2 * i + 1])];
+            bad |= high | low;
+            bytes[i] = static_cast<unsigned char>((high << 4) | low);
+        }
+        if (bad < 0) {
+            bytes.clear();
+        }
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
 
 constexpr int hex = 0;
 constexpr int base64 = 1;
@@ -166,7 +287,7 @@ void small(benchmark::internal::Benchmark* b) {
 // memcpy of each operation's output: {output size, input size}.
 void memcpy_sizes(benchmark::internal::Benchmark* b) {
     for (std::int64_t n : {std::int64_t{16}, std::int64_t{64}, std::int64_t{256},
-                           static_cast<std::int64_t>(one_mib)}) {
+                           std::int64_t{1024}, static_cast<std::int64_t>(one_mib)}) {
         b->Args({base64_size(n), n});  // Base64 encoding
         b->Args({n, base64_size(n)});  // Base64 decoding
         b->Args({hex_size(n), n});     // hex encoding
@@ -178,8 +299,27 @@ void memcpy_sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(encode_one_shot)->Apply(large)->Apply(small)->ArgNames({"encoding", "bytes"});
 BENCHMARK(decode_one_shot)->Apply(large)->Apply(small)->ArgNames({"encoding", "bytes"});
+BENCHMARK(encode_to_buffer)
+    ->Apply(large)
+    ->Apply(small)
+    ->Args({base64, 1024})
+    ->Args({hex, 1024})
+    ->ArgNames({"encoding", "bytes"});
+BENCHMARK(decode_to_buffer)
+    ->Apply(large)
+    ->Apply(small)
+    ->Args({base64, 1024})
+    ->Args({hex, 1024})
+    ->ArgNames({"encoding", "bytes"});
 BENCHMARK_CAPTURE(encode_in_pieces, streamed, piece)->Apply(large)->ArgNames({"encoding", "bytes"});
 BENCHMARK_CAPTURE(decode_in_pieces, streamed, piece)->Apply(large)->ArgNames({"encoding", "bytes"});
+// Five bytes or characters per call: what the per-call cost of streaming adds up to.
+BENCHMARK_CAPTURE(encode_in_pieces, five_bytes, std::size_t{5})
+    ->Apply(large)
+    ->ArgNames({"encoding", "bytes"});
+BENCHMARK_CAPTURE(decode_in_pieces, five_chars, std::size_t{5})
+    ->Apply(large)
+    ->ArgNames({"encoding", "bytes"});
 // The whole input as one piece through an encoder or decoder: what splitting it costs.
 BENCHMARK_CAPTURE(encode_in_pieces, one_piece, std::size_t{1} << 30)
     ->Apply(large)
@@ -189,8 +329,10 @@ BENCHMARK_CAPTURE(decode_in_pieces, one_piece, std::size_t{1} << 30)
     ->ArgNames({"encoding", "bytes"});
 BENCHMARK(memcpy_output)->Apply(memcpy_sizes)->ArgNames({"out", "in"});
 #if defined(VORN_BENCH_HAVE_OPENSSL)
-BENCHMARK(openssl_encode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
-BENCHMARK(openssl_decode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
+BENCHMARK(openssl_encode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->ArgName("bytes");
+BENCHMARK(openssl_decode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->ArgName("bytes");
+BENCHMARK(openssl_encode_to_string)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
+BENCHMARK(openssl_decode_to_vector)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
 #else
 // Reported once, so that a missing peer is visible in the output without failing the run.
 [[maybe_unused]] static const int openssl_missing = [] {
@@ -198,3 +340,5 @@ BENCHMARK(openssl_decode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("by
     return 0;
 }();
 #endif
+BENCHMARK(table_loop_hex_encode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");
+BENCHMARK(table_loop_hex_decode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");

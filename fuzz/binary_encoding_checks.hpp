@@ -73,9 +73,12 @@ inline bytes decode_with_kernels(vc::binary_encoding e, vd::kernel_level level,
     const vd::data_chunk chunk = {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
     bytes out;
     vd::decode_outcome outcome;
-    if (e == vc::binary_encoding::base64) {
+    const bool url = e == vc::binary_encoding::base64url;
+    if (e != vc::binary_encoding::hex) {
         out.resize(vd::base64_decoded_size_bound(&chunk, 1));
-        outcome = vd::base64_decode_update(vd::base64_kernels_for(level), &chunk, 1, out.data());
+        outcome = vd::base64_decode_update(
+            url ? vd::base64url_kernels_for(level) : vd::base64_kernels_for(level), &chunk, 1,
+            out.data());
     } else {
         out.resize(vd::hex_decoded_size_bound(&chunk, 1));
         outcome = vd::hex_decode_update(vd::hex_kernels_for(level), &chunk, 1, out.data());
@@ -87,13 +90,35 @@ inline bytes decode_with_kernels(vc::binary_encoding e, vd::kernel_level level,
     if (e == vc::binary_encoding::hex) {
         return outcome.leftover_size == 0 ? out : bytes{};
     }
-    const vd::base64_final_bytes last =
-        vd::base64_decode_final(outcome.leftover, outcome.leftover_size);
+    const vd::base64_final_bytes last = vd::base64_decode_final(
+        url ? vd::url_base64 : vd::standard_base64, outcome.leftover, outcome.leftover_size);
     if (last.refused) {
         return {};
     }
     out.insert(out.end(), last.bytes, last.bytes + last.size);
     return out;
+}
+
+inline std::optional<bytes> reference_decode(vc::binary_encoding e, std::string_view text) {
+    switch (e) {
+        case vc::binary_encoding::base64:
+            return test::reference_base64_decode(text);
+        case vc::binary_encoding::base64url:
+            return test::reference_base64url_decode(text);
+        default:
+            return test::reference_hex_decode(text);
+    }
+}
+
+inline std::string reference_encode(vc::binary_encoding e, const bytes& data) {
+    switch (e) {
+        case vc::binary_encoding::base64:
+            return test::reference_base64_encode(data);
+        case vc::binary_encoding::base64url:
+            return test::reference_base64url_encode(data);
+        default:
+            return test::reference_hex_encode(data);
+    }
 }
 
 inline void check_decoder(vc::binary_encoding e, const std::uint8_t* data, std::size_t size) {
@@ -105,10 +130,17 @@ inline void check_decoder(vc::binary_encoding e, const std::uint8_t* data, std::
     check(decode_streamed(e, in) == one_shot);
 
     // A valid text gives the reference's bytes, a refused one gives nothing.
-    const std::optional<bytes> expected = e == vc::binary_encoding::base64
-                                              ? test::reference_base64_decode(in.payload)
-                                              : test::reference_hex_decode(in.payload);
+    const std::optional<bytes> expected = reference_decode(e, in.payload);
     check(one_shot == expected.value_or(bytes{}));
+
+    // The caller-buffer form and the status agree with the allocating form and the reference.
+    std::vector<unsigned char> out(vc::binary_decoder::decoded_size_bound(e, in.payload.size()));
+    const vc::decode_result r = vc::binary_decoder::decode_to(e, in.payload, out.data());
+    check(r.refused() != expected.has_value());
+    check(bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(r.size)) == one_shot);
+    vc::decode_status status;
+    check(to_bytes(vc::binary_decoder::decode(e, in.payload, status)) == one_shot);
+    check(status == r.status);
 
     // Every kernel level agrees.
     for (vd::kernel_level level :
@@ -127,8 +159,11 @@ inline void check_encoder(vc::binary_encoding e, const std::uint8_t* data, std::
     const split_input in = split(data, size);
     const bytes payload(in.payload.begin(), in.payload.end());
     const std::string one_shot = vc::binary_encoder::encode(e, payload.data(), payload.size());
-    check(one_shot == (e == vc::binary_encoding::base64 ? test::reference_base64_encode(payload)
-                                                        : test::reference_hex_encode(payload)));
+    check(one_shot == reference_encode(e, payload));
+    std::string out(vc::binary_encoder::encoded_size(e, payload.size()), '\0');
+    check(vc::binary_encoder::encode_to(e, payload.data(), payload.size(), out.data()) ==
+          out.size());
+    check(out == one_shot);
 
     vc::binary_encoder encoder(e);
     std::size_t from = 0;
@@ -143,7 +178,7 @@ inline void check_encoder(vc::binary_encoding e, const std::uint8_t* data, std::
     check(to_bytes(vc::binary_decoder::decode(e, one_shot)) == payload);
     split_input text_in{in.cuts, one_shot};
     for (std::size_t& cut : text_in.cuts) {
-        cut = std::min(cut * (e == vc::binary_encoding::base64 ? 4 : 6) / 3, one_shot.size());
+        cut = std::min(cut * (e == vc::binary_encoding::hex ? 6 : 4) / 3, one_shot.size());
     }
     check(decode_streamed(e, text_in) == payload);
 }

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "binary_encoding/base64_codec.hpp"
@@ -467,7 +468,7 @@ TEST(BinaryEncoding, CopiesContinueIndependently) {
 }
 
 TEST(BinaryEncoding, InvalidEnumerationValuesThrow) {
-    for (std::uint32_t value : {2u, 3u, 0x80000000u, 0xFFFFFFFFu}) {
+    for (std::uint32_t value : {3u, 4u, 0x80000000u, 0xFFFFFFFFu}) {
         const auto e = static_cast<binary_encoding>(value);
         const auto expect_refused = [&](auto&& f) {
             try {
@@ -557,6 +558,143 @@ TEST(BinaryEncoding, StreamingEqualsOneShotOnLongInputs) {
             }
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Base64url, decoder status, caller buffers, text input
+
+constexpr binary_encoding base64url = binary_encoding::base64url;
+
+using vorn::test::reference_base64url_decode;
+using vorn::test::reference_base64url_encode;
+
+TEST(Base64url, Rfc4648VectorsPaddedAndNot) {
+    // Python's base64.urlsafe_b64encode, which pads; the encoder writes no padding.
+    const std::pair<std::string_view, std::string_view> vectors[] = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xfb\xff\xbf", "-_-_"},
+        {"\xfb\xf0", "-_A="},
+    };
+    for (const auto& [plain, padded] : vectors) {
+        const std::string_view unpadded = padded.substr(0, padded.find('='));
+        EXPECT_EQ(binary_encoder::encode(base64url, plain), unpadded);
+        EXPECT_EQ(binary_decoder::decode(base64url, padded), plain) << padded;
+        EXPECT_EQ(binary_decoder::decode(base64url, unpadded), plain) << unpadded;
+        EXPECT_EQ(decode_in_pieces(base64url, padded, {1, 3}), text_bytes(plain)) << padded;
+    }
+    for (const char* refused :
+         {"Zg=", "Zm8==", "Z", "Zg=A", "+/8=", "Zm9v+mFy", "-_8/", "Zg==Zg"}) {
+        EXPECT_TRUE(binary_decoder::decode(base64url, refused).empty()) << refused;
+        EXPECT_FALSE(reference_base64url_decode(refused).has_value()) << refused;
+    }
+    EXPECT_THROW(binary_encoder(static_cast<binary_encoding>(3)), std::logic_error);
+}
+
+// Statuses of every prefix of short texts, fed whole and split at every point, against the
+// one-shot form and the references (complete exactly when the reference accepts).
+TEST(DecoderStatus, EveryPrefixAndSplitPoint) {
+    const std::pair<binary_encoding, std::string_view> texts[] = {
+        {base64, "Zm9vYmE="},    {base64, "Zg==Zg=="}, {base64, "Zm9v!mFy"}, {base64url, "Zm9vYmE"},
+        {base64url, "Zm9vYg=="}, {base64url, "-_8/"},  {hex, "4a4B"},        {hex, "4z41"},
+    };
+    for (const auto& [e, whole] : texts) {
+        for (std::size_t n = 0; n <= whole.size(); ++n) {
+            const std::string_view text = whole.substr(0, n);
+            const std::optional<bytes> expected =
+                e == base64 ? vorn::test::reference_base64_decode(text)
+                : e == hex  ? vorn::test::reference_hex_decode(text)
+                            : reference_base64url_decode(text);
+            vc::decode_status status;
+            const vc::byte_array one_shot = binary_decoder::decode(e, text, status);
+            EXPECT_EQ(status == vc::decode_status::complete, expected.has_value()) << text;
+            EXPECT_EQ(to_bytes(one_shot), expected.value_or(bytes{})) << text;
+            for (std::size_t cut = 0; cut <= n; ++cut) {
+                binary_decoder decoder(e);
+                decoder.add_string(text.substr(0, cut));
+                decoder.add_string(text.substr(cut));
+                EXPECT_EQ(decoder.get_status(), status) << text << " cut " << cut;
+            }
+        }
+    }
+    binary_decoder decoder(base64);
+    EXPECT_TRUE(decoder.is_complete());
+    decoder.add_string("Zm9");
+    EXPECT_TRUE(decoder.is_incomplete());
+    decoder.add_string("v");
+    EXPECT_TRUE(decoder.is_complete());
+    decoder.add_string("!");
+    EXPECT_TRUE(decoder.is_refused());
+    decoder.add_string("Zm9v");
+    EXPECT_TRUE(decoder.is_refused());
+}
+
+// Sizes exact at every length, results equal to the allocating forms, and no allocation.
+TEST(CallerBuffers, ExactSizesAndNoAllocation) {
+    std::mt19937 rng(29);
+    for (std::size_t n = 0; n <= 100; ++n) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64, base64url}) {
+            const std::string text = binary_encoder::encode(e, data.data(), data.size());
+            ASSERT_EQ(text, e == base64url ? reference_base64url_encode(data)
+                                           : expected_encoding(e, data));
+            ASSERT_EQ(binary_encoder::encoded_size(e, n), text.size());
+            const std::size_t bound = binary_decoder::decoded_size_bound(e, text.size());
+            ASSERT_GE(bound, n);
+            ASSERT_LE(bound, e == base64 ? n + 2 : n);
+            std::string out(text.size() + 1, '#');
+            bytes decoded(bound + 1, 0xEE);
+            binary_encoder encoder(e);
+            encoder.add_data(data.data(), data.size());
+            std::string finished(encoder.finished_size() + 1, '#');
+            binary_decoder decoder(e);
+            decoder.add_string(text);
+            bytes dfinished(decoder.finished_size() + 1, 0xEE);
+            const vorn::test::allocation_counter counter;
+            ASSERT_EQ(binary_encoder::encode_to(e, data.data(), n, out.data()), text.size());
+            const vc::decode_result r = binary_decoder::decode_to(e, text, decoded.data());
+            ASSERT_EQ(encoder.finish_to(finished.data()), text.size());
+            const vc::decode_result fr = decoder.finish_to(dfinished.data());
+            ASSERT_EQ(counter.count(), 0u);
+            ASSERT_EQ(out, text + '#');
+            ASSERT_EQ(finished, text + '#');
+            ASSERT_FALSE(r.refused());
+            ASSERT_EQ(bytes(decoded.begin(), decoded.begin() + r.size), data);
+            ASSERT_EQ(decoded[bound], 0xEE);
+            ASSERT_EQ(fr.size, n);
+            ASSERT_EQ(bytes(dfinished.begin(), dfinished.end() - 1), data);
+        }
+    }
+    unsigned char none[4];
+    EXPECT_EQ(binary_decoder::decode_to(base64, "Zm9", none).status, vc::decode_status::incomplete);
+    EXPECT_EQ(binary_decoder::decode_to(hex, "zz", none).status, vc::decode_status::refused);
+    EXPECT_TRUE(binary_decoder::decode_to(hex, "zz", none).refused());
+}
+
+// A C string goes to the string_view overload: no byte_array is built, so a short piece that
+// only fills the carry allocates nothing, and a std::string keeps its NUL bytes.
+TEST(TextInput, CStringsAndStringsNeedNoByteArray) {
+    static_assert(std::is_same_v<decltype(static_cast<void (binary_encoder::*)(const char*)>(
+                                     &binary_encoder::add_data)),
+                                 void (binary_encoder::*)(const char*)>);
+    binary_encoder encoder(base64);
+    const std::string text = "fo";
+    {
+        const vorn::test::allocation_counter counter;
+        encoder.add_data(text.c_str());
+        EXPECT_EQ(counter.count(), 0u);
+    }
+    EXPECT_EQ(encoder.finish(), "Zm8=");
+    EXPECT_EQ(binary_encoder::encode(hex, std::string("a\0b", 3)), "610062");
+    EXPECT_EQ(binary_encoder::encode(hex, "ab"), "6162");
+    binary_decoder decoder(hex);
+    decoder.add_string(std::string_view("6162"));
+    EXPECT_EQ(decoder.finish(), "ab");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -686,6 +824,30 @@ TEST_P(Kernels, EncodersWriteExactlyTheirOutput) {
         vd::hex_kernels_for(level()).encode(data.data(), n, hex_out.data());
         ASSERT_EQ(hex_out.back(), '#');
         ASSERT_EQ(hex_out.substr(0, 2 * n), vorn::test::reference_hex_encode(data));
+    }
+}
+
+// The URL-safe kernels against the standard ones with the two characters swapped.
+TEST_P(Kernels, UrlKernelsAreTheStandardOnesWithTheirAlphabet) {
+    std::mt19937 rng(31);
+    const vd::base64_kernels& url = vd::base64url_kernels_for(level());
+    for (std::size_t groups : {1u, 8u, 9u, 23u, 40u, 100u}) {
+        const bytes data = random_bytes(rng, 3 * groups);
+        std::string text(4 * groups, '#');
+        url.encode(data.data(), groups, text.data());
+        std::string standard = vorn::test::reference_base64_encode(data);
+        for (char& c : standard) {
+            c = c == '+' ? '-' : (c == '/' ? '_' : c);
+        }
+        ASSERT_EQ(text, standard);
+        bytes out(3 * groups);
+        ASSERT_TRUE(url.decode(text.data(), groups, out.data()));
+        ASSERT_EQ(out, data);
+        for (char foreign : {'+', '/', '=', '!'}) {
+            std::string damaged = text;
+            damaged[rng() % damaged.size()] = foreign;
+            ASSERT_FALSE(url.decode(damaged.data(), groups, out.data())) << foreign;
+        }
     }
 }
 

@@ -921,3 +921,44 @@ TEST(Model, RandomOperationsAgreeWithStdVector) {
     }
     EXPECT_GT(largest, 10000U) << "the walk should reach the 1 KiB growth steps";
 }
+
+namespace {
+
+// Comparisons order like std::vector<unsigned char> (bytes as unsigned), against arrays and
+// against text; the pointer-and-length constructors, view() and std::hash agree.
+TEST(Comparison, AgreesWithStdVectorAndText) {
+    const std::vector<std::string> texts = {
+        "", "a", "ab", "abc", "abd", "b", std::string("a\0", 2), "\x7f", "\x80", "\xff"};
+    for (const std::string& x : texts) {
+        const vorn::core::v2::byte_array a(x.data(), x.size());
+        const std::vector<unsigned char> va(x.begin(), x.end());
+        EXPECT_EQ(a.view(), x);
+        EXPECT_EQ(std::hash<vorn::core::v2::byte_array>()(a), std::hash<std::string_view>()(x));
+        for (const std::string& y : texts) {
+            const vorn::core::v2::byte_array b(reinterpret_cast<const unsigned char*>(y.data()),
+                                               y.size());
+            const std::vector<unsigned char> vb(y.begin(), y.end());
+            const std::string_view ty = y;
+            EXPECT_EQ(a == b, va == vb);
+            EXPECT_EQ(a != b, va != vb);
+            EXPECT_EQ(a < b, va < vb) << x << ' ' << y;
+            EXPECT_EQ(a <= b, va <= vb);
+            EXPECT_EQ(a > b, va > vb);
+            EXPECT_EQ(a >= b, va >= vb);
+            EXPECT_EQ(a == ty, va == vb);
+            EXPECT_EQ(ty != a, va != vb);
+            EXPECT_EQ(a < y, va < vb);
+            EXPECT_EQ(ty <= a, vb <= va);
+            EXPECT_EQ(a > ty, va > vb);
+            EXPECT_EQ(y >= a, vb >= va);
+        }
+    }
+    // Literals compare as their characters; the count-and-value constructor keeps its meaning.
+    const vorn::core::v2::byte_array abc("abc");
+    EXPECT_TRUE(abc == "abc" && "abd" > abc && abc != "ab");
+    EXPECT_EQ(vorn::core::v2::byte_array(0, 5).size(), 0u);
+    EXPECT_EQ(vorn::core::v2::byte_array(3, 'x'), "xxx");
+    EXPECT_EQ(vorn::core::v2::byte_array(static_cast<const char*>(nullptr), 0).capacity(), 0u);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 // per step. Compiled for baseline x86-64 with AVX2 enabled per function, and only called
 // when the processor has AVX2; the scalar kernels finish the tails.
 #include "binary_encoding/kernels.hpp"
+#include "binary_encoding/tables.hpp"
 
 #if defined(__x86_64__)
 
@@ -14,6 +15,7 @@ namespace {
 
 // Base64 encoding of 8 groups: the 24 bytes at `in`, read as two (overlapping) 16-byte loads
 // from in and in + 12, so that each 128-bit lane holds 4 groups. Reads 28 bytes.
+template <bool url>
 VORN_AVX2 inline __m256i base64_encode_block(const unsigned char* in) noexcept {
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12));
@@ -32,27 +34,31 @@ VORN_AVX2 inline __m256i base64_encode_block(const unsigned char* in) noexcept {
     const __m256i indices = _mm256_or_si256(f02, f13);
 
     // Map each index 0-63 to its character by adding an offset chosen by its range:
-    // 0-25 -> 'A', 26-51 -> 'a' - 26, 52-61 -> '0' - 52, 62 -> '+' - 62, 63 -> '/' - 63.
+    // 0-25 -> 'A', 26-51 -> 'a' - 26, 52-61 -> '0' - 52, 62 -> '+' - 62, 63 -> '/' - 63 (or
+    // '-' and '_' for the URL-safe alphabet).
+    constexpr char c62 = url ? '-' : '+';
+    constexpr char c63 = url ? '_' : '/';
     __m256i range = _mm256_subs_epu8(indices, _mm256_set1_epi8(51));  // 0, or 1-12 for 52-63
     const __m256i upper = _mm256_cmpgt_epi8(_mm256_set1_epi8(26), indices);
     range = _mm256_or_si256(range, _mm256_and_si256(upper, _mm256_set1_epi8(13)));
     const __m256i offsets =
         _mm256_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-                         '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0,
+                         '0' - 52, '0' - 52, '0' - 52, '0' - 52, c62 - 62, c63 - 63, 'A', 0, 0,
                          'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-                         '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+                         '0' - 52, '0' - 52, '0' - 52, '0' - 52, c62 - 62, c63 - 63, 'A', 0, 0);
     return _mm256_add_epi8(indices, _mm256_shuffle_epi8(offsets, range));
 }
 
+template <bool url>
 VORN_AVX2 void base64_encode_avx2(const unsigned char* in, std::size_t groups, char* out) noexcept {
     // A step reads 28 bytes for the 24 it encodes: keep at least 10 groups (30 bytes) ahead.
     while (groups >= 10) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), base64_encode_block(in));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), base64_encode_block<url>(in));
         in += 24;
         out += 32;
         groups -= 8;
     }
-    base64_scalar_kernels.encode(in, groups, out);
+    (url ? base64url_scalar_kernels : base64_scalar_kernels).encode(in, groups, out);
 }
 
 // Base64 decoding of 8 groups: 32 characters to 24 bytes (in the low 24 bytes of the
@@ -95,10 +101,26 @@ VORN_AVX2 inline __m256i base64_decode_block(__m256i chars, __m256i& bad) noexce
     return _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
 }
 
+// The URL-safe alphabet read as the standard one: "-" and "_" become "+" and "/", and "+" and
+// "/" themselves become codes from 128 up, which the standard block refuses.
+VORN_AVX2 inline __m256i base64url_as_standard(__m256i chars) noexcept {
+    const __m256i foreign = _mm256_or_si256(_mm256_cmpeq_epi8(chars, _mm256_set1_epi8('+')),
+                                            _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('/')));
+    chars = _mm256_blendv_epi8(chars, _mm256_set1_epi8('+'),
+                               _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('-')));
+    chars = _mm256_blendv_epi8(chars, _mm256_set1_epi8('/'),
+                               _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('_')));
+    return _mm256_or_si256(chars, _mm256_and_si256(foreign, _mm256_set1_epi8(-128)));
+}
+
+template <bool url>
 VORN_AVX2 bool base64_decode_avx2(const char* in, std::size_t groups, unsigned char* out) noexcept {
     __m256i bad = _mm256_setzero_si256();
     while (groups >= 8) {
-        const __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        if (url) {
+            chars = base64url_as_standard(chars);
+        }
         const __m256i bytes = base64_decode_block(chars, bad);
         // 24 bytes, stored exactly: 16, then 8.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
@@ -107,7 +129,8 @@ VORN_AVX2 bool base64_decode_avx2(const char* in, std::size_t groups, unsigned c
         out += 24;
         groups -= 8;
     }
-    const bool tail_ok = base64_scalar_kernels.decode(in, groups, out);
+    const bool tail_ok =
+        (url ? base64url_scalar_kernels : base64_scalar_kernels).decode(in, groups, out);
     return tail_ok && _mm256_testz_si256(bad, bad);
 }
 
@@ -160,7 +183,10 @@ VORN_AVX2 bool hex_decode_avx2(const char* in, std::size_t pairs, unsigned char*
 
 }  // namespace
 
-const base64_kernels base64_avx2_kernels = {base64_encode_avx2, base64_decode_avx2};
+const base64_kernels base64_avx2_kernels = {base64_encode_avx2<false>, base64_decode_avx2<false>,
+                                            &standard_base64};
+const base64_kernels base64url_avx2_kernels = {base64_encode_avx2<true>, base64_decode_avx2<true>,
+                                               &url_base64};
 const hex_kernels hex_avx2_kernels = {hex_encode_avx2, hex_decode_avx2};
 
 }  // namespace vorn::core::v2::detail

@@ -34,17 +34,19 @@ struct base64_reverse_table {
     alignas(64) unsigned char entries[128];
 };
 
-constexpr base64_reverse_table make_base64_reverse_table() {
+constexpr base64_reverse_table make_base64_reverse_table(
+    const std::array<unsigned char, 256>& values) {
     base64_reverse_table table{};
     for (unsigned i = 0; i < 128; ++i) {
-        table.entries[i] = base64_decode_table[i] == not_in_alphabet
-                               ? 0x80
-                               : static_cast<unsigned char>(base64_decode_table[i]);
+        table.entries[i] =
+            values[i] == not_in_alphabet ? 0x80 : static_cast<unsigned char>(values[i]);
     }
     return table;
 }
 
-constexpr base64_reverse_table base64_reverse = make_base64_reverse_table();
+constexpr base64_reverse_table base64_reverse = make_base64_reverse_table(base64_decode_table);
+constexpr base64_reverse_table base64url_reverse =
+    make_base64_reverse_table(base64url_decode_table);
 
 // Each group b0 b1 b2 of the 48 input bytes becomes the 32-bit word b1 b0 b2 b1 (bytes in
 // memory order), so that one multishift picks the four 6-bit fields.
@@ -61,10 +63,11 @@ VORN_AVX512 inline __m512i base64_encode_block(__m512i bytes, __m512i alphabet) 
     return _mm512_permutexvar_epi8(indices, alphabet);
 }
 
+template <const base64_alphabet_spec& spec>
 VORN_AVX512 void base64_encode_avx512(const unsigned char* in, std::size_t groups,
                                       char* out) noexcept {
     // vpermb looks each character up by its 6-bit index.
-    const __m512i alphabet = _mm512_loadu_si512(base64_alphabet);
+    const __m512i alphabet = _mm512_loadu_si512(spec.chars);
     // Full loads read 64 bytes for the 48 they encode: keep 22 groups (66 bytes) ahead.
     while (groups >= 22) {
         const __m512i bytes = _mm512_loadu_si512(in);
@@ -101,10 +104,11 @@ VORN_AVX512 inline __m512i base64_decode_block(__m512i chars, __mmask64 lanes, _
     return _mm512_permutexvar_epi8(gather, words);
 }
 
+template <const base64_reverse_table& reverse>
 VORN_AVX512 bool base64_decode_avx512(const char* in, std::size_t groups,
                                       unsigned char* out) noexcept {
-    const __m512i table_low = _mm512_load_si512(base64_reverse.entries);
-    const __m512i table_high = _mm512_load_si512(base64_reverse.entries + 64);
+    const __m512i table_low = _mm512_load_si512(reverse.entries);
+    const __m512i table_high = _mm512_load_si512(reverse.entries + 64);
     __mmask64 bad = 0;
     // Full stores write 64 bytes for the 48 they produce: keep 22 groups (66 bytes) ahead,
     // whose output overwrites the excess.
@@ -191,7 +195,10 @@ VORN_AVX512 bool hex_decode_avx512(const char* in, std::size_t pairs, unsigned c
 
 }  // namespace
 
-const base64_kernels base64_avx512_kernels = {base64_encode_avx512, base64_decode_avx512};
+const base64_kernels base64_avx512_kernels = {
+    base64_encode_avx512<standard_base64>, base64_decode_avx512<base64_reverse>, &standard_base64};
+const base64_kernels base64url_avx512_kernels = {
+    base64_encode_avx512<url_base64>, base64_decode_avx512<base64url_reverse>, &url_base64};
 const hex_kernels hex_avx512_kernels = {hex_encode_avx512, hex_decode_avx512};
 
 }  // namespace vorn::core::v2::detail

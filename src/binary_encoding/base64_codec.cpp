@@ -7,19 +7,20 @@
 namespace vorn::core::v2::detail {
 namespace {
 
-bool in_alphabet(char c) noexcept {
-    return base64_value(c) != not_in_alphabet;
+bool in_alphabet(const base64_alphabet_spec& a, char c) noexcept {
+    return base64_value(a, c) != not_in_alphabet;
 }
 
 // A complete group whose fourth character is "=": "xx==" or "xxx=".
-bool valid_padded_group(const char* g) noexcept {
-    return in_alphabet(g[0]) && in_alphabet(g[1]) && (in_alphabet(g[2]) || g[2] == base64_padding);
+bool valid_padded_group(const base64_alphabet_spec& a, const char* g) noexcept {
+    return in_alphabet(a, g[0]) && in_alphabet(a, g[1]) &&
+           (in_alphabet(a, g[2]) || g[2] == base64_padding);
 }
 
 // The first `size` (0-3) characters of a group: could the rest still make it valid?
-bool valid_group_start(const char* g, std::size_t size) noexcept {
+bool valid_group_start(const base64_alphabet_spec& a, const char* g, std::size_t size) noexcept {
     for (std::size_t i = 0; i < size; ++i) {
-        if (!in_alphabet(g[i]) && !(i == 2 && g[i] == base64_padding)) {
+        if (!in_alphabet(a, g[i]) && !(i == 2 && g[i] == base64_padding)) {
             return false;
         }
     }
@@ -53,7 +54,8 @@ base64_carry base64_encode_update(const base64_kernels& kernels, const data_chun
             if (filled < 3) {
                 continue;
             }
-            base64_scalar_kernels.encode(group, 1, out);
+            (kernels.alphabet->url ? base64url_scalar_kernels : base64_scalar_kernels)
+                .encode(group, 1, out);
             out += 4;
             filled = 0;
         }
@@ -73,14 +75,26 @@ base64_carry base64_encode_update(const base64_kernels& kernels, const data_chun
 }
 
 std::size_t base64_encode_final(const unsigned char* carry, std::size_t size, char* out) noexcept {
+    return base64_encode_final(standard_base64, carry, size, out);
+}
+
+std::size_t base64_encode_final(const base64_alphabet_spec& a, const unsigned char* carry,
+                                std::size_t size, char* out) noexcept {
     if (size == 0) {
         return 0;
     }
     const unsigned b0 = carry[0];
     const unsigned b1 = size == 2 ? carry[1] : 0u;
-    out[0] = base64_alphabet[b0 >> 2];
-    out[1] = base64_alphabet[((b0 & 0x03u) << 4) | (b1 >> 4)];
-    out[2] = size == 2 ? base64_alphabet[(b1 & 0x0Fu) << 2] : base64_padding;
+    out[0] = a.chars[b0 >> 2];
+    out[1] = a.chars[((b0 & 0x03u) << 4) | (b1 >> 4)];
+    if (a.url) {
+        // No padding: 2 characters for one byte, 3 for two.
+        if (size == 2) {
+            out[2] = a.chars[(b1 & 0x0Fu) << 2];
+        }
+        return size + 1;
+    }
+    out[2] = size == 2 ? a.chars[(b1 & 0x0Fu) << 2] : base64_padding;
     out[3] = base64_padding;
     return 4;
 }
@@ -89,8 +103,16 @@ std::size_t base64_decoded_size_bound(const data_chunk* chunks, std::uint32_t co
     return total_size(chunks, count) / 4 * 3;
 }
 
+std::size_t base64_decoded_size_bound(std::size_t text_size) noexcept {
+    // An unpadded final group of 2 or 3 characters gives 1 or 2 bytes.
+    const std::size_t rest = text_size % 4;
+    return text_size / 4 * 3 + (rest > 1 ? rest - 1 : 0);
+}
+
 decode_outcome base64_decode_update(const base64_kernels& kernels, const data_chunk* chunks,
                                     std::uint32_t count, unsigned char* out) noexcept {
+    const base64_alphabet_spec& a = *kernels.alphabet;
+    const base64_kernels& scalar = a.url ? base64url_scalar_kernels : base64_scalar_kernels;
     unsigned char* const start = out;
     char group[4];
     std::size_t filled = 0;
@@ -113,13 +135,13 @@ decode_outcome base64_decode_update(const base64_kernels& kernels, const data_ch
                 continue;
             }
             if (group[3] == base64_padding) {
-                if (!valid_padded_group(group) || n != 0) {
+                if (!valid_padded_group(a, group) || n != 0) {
                     return decode_outcome::refusal();
                 }
                 padded = true;
                 continue;
             }
-            if (!base64_scalar_kernels.decode(group, 1, out)) {
+            if (!scalar.decode(group, 1, out)) {
                 return decode_outcome::refusal();
             }
             out += 3;
@@ -137,7 +159,7 @@ decode_outcome base64_decode_update(const base64_kernels& kernels, const data_ch
             p += 4 * body;
             n -= 4 * body;
             if (last_padded) {
-                if (!valid_padded_group(p) || n != 4) {
+                if (!valid_padded_group(a, p) || n != 4) {
                     return decode_outcome::refusal();
                 }
                 std::memcpy(group, p, 4);
@@ -151,7 +173,7 @@ decode_outcome base64_decode_update(const base64_kernels& kernels, const data_ch
     }
     // An incomplete group that no continuation can make valid refuses the stream now, as it
     // would at the latest when finishing.
-    if (!padded && !valid_group_start(group, filled)) {
+    if (!padded && !valid_group_start(a, group, filled)) {
         return decode_outcome::refusal();
     }
     decode_outcome outcome;
@@ -162,24 +184,37 @@ decode_outcome base64_decode_update(const base64_kernels& kernels, const data_ch
 }
 
 base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) noexcept {
+    return base64_decode_final(standard_base64, leftover, size);
+}
+
+base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
+                                       std::size_t size) noexcept {
     base64_final_bytes result;
     if (size == 0) {
         return result;
     }
-    if (size != 4) {
-        result.refused = true;  // a truncated group, or a refused stream
+    // The URL-safe form may end in an unpadded group of 2 or 3 characters; anything else
+    // short of four is a truncated group (or a refused stream).
+    const bool unpadded = a.url && (size == 2 || (size == 3 && leftover[2] != base64_padding));
+    if (size != 4 && !unpadded) {
+        result.refused = true;
         return result;
     }
-    const unsigned v0 = base64_value(leftover[0]);
-    const unsigned v1 = base64_value(leftover[1]);
+    const unsigned v0 = base64_value(a, leftover[0]);
+    const unsigned v1 = base64_value(a, leftover[1]);
     unsigned v2 = 0;
     unsigned v3 = 0;
-    if (leftover[3] != base64_padding) {
-        v2 = base64_value(leftover[2]);
-        v3 = base64_value(leftover[3]);
+    if (unpadded) {
+        if (size == 3) {
+            v2 = base64_value(a, leftover[2]);
+        }
+        result.size = size - 1;
+    } else if (leftover[3] != base64_padding) {
+        v2 = base64_value(a, leftover[2]);
+        v3 = base64_value(a, leftover[3]);
         result.size = 3;
     } else if (leftover[2] != base64_padding) {
-        v2 = base64_value(leftover[2]);
+        v2 = base64_value(a, leftover[2]);
         result.size = 2;
     } else {
         result.size = 1;
@@ -194,6 +229,20 @@ base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) n
     result.bytes[1] = static_cast<unsigned char>(bits >> 8);
     result.bytes[2] = static_cast<unsigned char>(bits);
     return result;
+}
+
+decode_status_kind base64_status(const base64_alphabet_spec& a, const char* leftover,
+                                 std::size_t size, bool refused) noexcept {
+    if (refused) {
+        return decode_status_kind::refused;
+    }
+    // What update held back passed its checks: it is a padded final group, or the start of a
+    // group that more input can complete.
+    if (size == 0 || size == 4) {
+        return decode_status_kind::complete;
+    }
+    return base64_decode_final(a, leftover, size).refused ? decode_status_kind::incomplete
+                                                          : decode_status_kind::complete;
 }
 
 }  // namespace vorn::core::v2::detail

@@ -14,6 +14,7 @@
 
 #include "binary_encoding/chunks.hpp"
 #include "binary_encoding/kernels.hpp"
+#include "binary_encoding/tables.hpp"
 
 namespace vorn::core::v2::detail {
 
@@ -33,9 +34,16 @@ base64_carry base64_encode_update(const base64_kernels& kernels, const data_chun
 
 // Writes the padded group of the `size` (0-2) carried bytes to `out`; returns 0 or 4.
 std::size_t base64_encode_final(const unsigned char* carry, std::size_t size, char* out) noexcept;
+// The same in alphabet `a`: the URL-safe one writes no padding, 0, 2 or 3 characters.
+std::size_t base64_encode_final(const base64_alphabet_spec& a, const unsigned char* carry,
+                                std::size_t size, char* out) noexcept;
 
 // At least as many bytes as base64_decode_update writes for these chunks.
 std::size_t base64_decoded_size_bound(const data_chunk* chunks, std::uint32_t count);
+
+// At least as many bytes as a whole text of `text_size` characters decodes to, in either
+// alphabet: the exact count for a valid unpadded text.
+std::size_t base64_decoded_size_bound(std::size_t text_size) noexcept;
 
 // Decodes every whole group of the chunk stream to `out`. Holds back an incomplete final
 // group (0-3 characters, checked as far as it goes) or a padded final group (4 characters,
@@ -53,6 +61,13 @@ struct base64_final_bytes {
 // Decodes what base64_decode_update held back: nothing for an empty text, 1-3 bytes for a
 // final group, a refusal for a truncated group or characters outside the alphabet.
 base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) noexcept;
+// The same in alphabet `a`: the URL-safe one also takes an unpadded final group of 2 or 3.
+base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
+                                       std::size_t size) noexcept;
+
+// What a stream whose update held back `leftover` (or refused) is now.
+decode_status_kind base64_status(const base64_alphabet_spec& a, const char* leftover,
+                                 std::size_t size, bool refused) noexcept;
 
 }  // namespace vorn::core::v2::detail
 

@@ -1,18 +1,81 @@
+// The decoder front-end: streamed decoding into one growing array, and the one-shot forms,
+// which keep no state record and write straight into their result or the caller's buffer.
 #include <cstring>
-#include <memory>
 #include <utility>
 
 #include "binary_encoding/state.hpp"
+#include "byte_array/byte_array_access.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2 {
 
 static_assert(sizeof(binary_decoder) == sizeof(void*), "binary_decoder is one owning pointer");
+static_assert(static_cast<std::uint32_t>(decode_status::incomplete) ==
+                  static_cast<std::uint32_t>(detail::decode_status_kind::incomplete) &&
+              static_cast<std::uint32_t>(decode_status::refused) ==
+                  static_cast<std::uint32_t>(detail::decode_status_kind::refused));
+
+namespace {
+
+using detail::codec_id;
+using access = core::detail::byte_array_access;
+
+std::size_t bytes_bound(codec_id codec, std::size_t size) noexcept {
+    return codec == codec_id::hex ? size / 2 : detail::base64_decoded_size_bound(size);
+}
+
+// What a stream that held back `leftover` (or was refused) is now, and the bytes its held
+// back part adds when finished.
+struct final_part {
+    decode_status status = decode_status::complete;
+    detail::base64_final_bytes bytes;
+};
+
+final_part finish_part(codec_id codec, const char* leftover, std::size_t size,
+                       bool refused) noexcept {
+    final_part part;
+    if (refused) {
+        part.status = decode_status::refused;
+    } else if (codec == codec_id::hex) {
+        part.status = size == 0 ? decode_status::complete : decode_status::incomplete;
+    } else {
+        const detail::base64_alphabet_spec& a = detail::alphabet_of(codec);
+        part.status = static_cast<decode_status>(detail::base64_status(a, leftover, size, false));
+        if (part.status == decode_status::complete) {
+            part.bytes = detail::base64_decode_final(a, leftover, size);
+        }
+    }
+    return part;
+}
+
+// Decodes a whole text into `out` (decoded_size_bound bytes).
+decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
+                           unsigned char* out) noexcept {
+    if (size == 0) {
+        return {0, decode_status::complete};
+    }
+    const detail::data_chunk chunk = {reinterpret_cast<const unsigned char*>(text), size};
+    const detail::decode_outcome outcome =
+        codec == codec_id::hex
+            ? detail::hex_decode_update(detail::hex_kernels_of(size), &chunk, 1, out)
+            : detail::base64_decode_update(detail::base64_kernels_of(codec, size), &chunk, 1, out);
+    const final_part part =
+        finish_part(codec, outcome.leftover, outcome.leftover_size, outcome.refused);
+    if (part.status != decode_status::complete) {
+        return {0, part.status};
+    }
+    if (part.bytes.size != 0) {
+        std::memcpy(out + outcome.written, part.bytes.bytes, part.bytes.size);
+    }
+    return {outcome.written + part.bytes.size, decode_status::complete};
+}
+
+}  // namespace
 
 binary_decoder::binary_decoder(binary_encoding encoding) : impl_(nullptr) {
-    auto record = std::make_unique<detail::binary_decoder_impl>();
-    record->algorithm = detail::get_algorithm(encoding);
-    impl_ = record.release();
+    const codec_id codec = detail::codec_of(encoding);
+    impl_ = new detail::binary_decoder_impl;
+    impl_->codec = codec;
 }
 
 binary_decoder::binary_decoder(const binary_decoder& other)
@@ -25,28 +88,46 @@ binary_decoder::~binary_decoder() {
 binary_decoder& binary_decoder::operator=(const binary_decoder& other) {
     if (this != &other) {
         // Copies first, so that a failing allocation leaves this decoder as it was.
-        byte_array bytes(other.impl_->decoded_bytes);
-        std::string pending(other.impl_->pending_text);
-        impl_->decoded_bytes.swap(bytes);
-        impl_->pending_text.swap(pending);
-        impl_->algorithm = other.impl_->algorithm;
+        detail::binary_decoder_impl copy(*other.impl_);
+        impl_->decoded_bytes.swap(copy.decoded_bytes);
+        std::memcpy(impl_->pending_text, copy.pending_text, sizeof copy.pending_text);
+        impl_->pending_size = copy.pending_size;
+        impl_->refused = copy.refused;
+        impl_->codec = copy.codec;
     }
     return *this;
 }
 
 void binary_decoder::add_string(const char* text, std::size_t size) {
-    if (size == 0) {
-        return;
-    }
     detail::binary_decoder_impl& state = *impl_;
+    if (size == 0 || state.refused) {
+        return;  // a refused stream stays refused: nothing later is even read
+    }
     detail::data_chunk chunks[2];
     std::uint32_t count = 0;
-    if (!state.pending_text.empty()) {
-        chunks[count++] = {reinterpret_cast<const unsigned char*>(state.pending_text.data()),
-                           state.pending_text.size()};
+    if (state.pending_size != 0) {
+        chunks[count++] = {reinterpret_cast<const unsigned char*>(state.pending_text),
+                           state.pending_size};
     }
     chunks[count++] = {reinterpret_cast<const unsigned char*>(text), size};
-    state.pending_text = state.algorithm->update_decoded_bytes(state.decoded_bytes, chunks, count);
+    const std::size_t total = detail::total_size(chunks, count);
+    const std::size_t room = state.codec == codec_id::hex ? total / 2 : total / 4 * 3;
+    const std::size_t old_size = state.decoded_bytes.size();
+    unsigned char* out = detail::append_room(state.decoded_bytes, room);
+    const detail::decode_outcome outcome =
+        state.codec == codec_id::hex
+            ? detail::hex_decode_update(detail::hex_kernels_of(size), chunks, count, out)
+            : detail::base64_decode_update(detail::base64_kernels_of(state.codec, size), chunks,
+                                           count, out);
+    if (outcome.refused) {
+        byte_array().swap(state.decoded_bytes);
+        state.refused = true;
+        state.pending_size = 0;
+        return;
+    }
+    access::truncate(state.decoded_bytes, old_size + outcome.written);
+    std::memcpy(state.pending_text, outcome.leftover, outcome.leftover_size);
+    state.pending_size = static_cast<std::uint8_t>(outcome.leftover_size);
 }
 
 void binary_decoder::add_string(const std::string& text) {
@@ -57,29 +138,52 @@ void binary_decoder::add_string(const char* text) {
     add_string(text, std::strlen(text));
 }
 
+void binary_decoder::add_string(std::string_view text) {
+    add_string(text.data(), text.size());
+}
+
+decode_status binary_decoder::get_status() const noexcept {
+    const detail::binary_decoder_impl& state = *impl_;
+    return finish_part(state.codec, state.pending_text, state.pending_size, state.refused).status;
+}
+
+std::size_t binary_decoder::finished_size() const noexcept {
+    const detail::binary_decoder_impl& state = *impl_;
+    const final_part part =
+        finish_part(state.codec, state.pending_text, state.pending_size, state.refused);
+    return part.status == decode_status::complete ? state.decoded_bytes.size() + part.bytes.size
+                                                  : 0;
+}
+
+decode_result binary_decoder::finish_to(unsigned char* out) const noexcept {
+    const detail::binary_decoder_impl& state = *impl_;
+    const final_part part =
+        finish_part(state.codec, state.pending_text, state.pending_size, state.refused);
+    if (part.status != decode_status::complete) {
+        return {0, part.status};
+    }
+    const std::size_t size = state.decoded_bytes.size();
+    if (size != 0) {
+        std::memcpy(out, state.decoded_bytes.data(), size);
+    }
+    if (part.bytes.size != 0) {
+        std::memcpy(out + size, part.bytes.bytes, part.bytes.size);
+    }
+    return {size + part.bytes.size, decode_status::complete};
+}
+
 byte_array binary_decoder::finish() const {
-    return impl_->algorithm->finish_decoded_bytes(impl_->decoded_bytes, impl_->pending_text);
+    const std::size_t size = finished_size();
+    byte_array bytes;
+    if (size != 0) {
+        finish_to(access::append_uninitialized(bytes, size));
+    }
+    return bytes;
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text, std::size_t size) {
-    // What a local decoder would do with one add_string and finish(), with its record on the
-    // stack, and with the bytes moved out rather than copied: only the decoding of the
-    // leftover is appended to them, and a leftover that adds nothing refuses the text.
-    detail::binary_decoder_impl state;
-    state.algorithm = detail::get_algorithm(encoding);
-    if (size != 0) {
-        const detail::data_chunk chunk = {reinterpret_cast<const unsigned char*>(text), size};
-        state.pending_text = state.algorithm->update_decoded_bytes(state.decoded_bytes, &chunk, 1);
-    }
-    if (state.pending_text.empty()) {
-        return std::move(state.decoded_bytes);
-    }
-    const byte_array last = state.algorithm->finish_decoded_bytes(byte_array(), state.pending_text);
-    if (last.empty()) {
-        return byte_array();
-    }
-    state.decoded_bytes.append(last);
-    return std::move(state.decoded_bytes);
+    decode_status status;
+    return decode(encoding, std::string_view(text, size), status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const std::string& text) {
@@ -88,6 +192,39 @@ byte_array binary_decoder::decode(binary_encoding encoding, const std::string& t
 
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text) {
     return decode(encoding, text, std::strlen(text));
+}
+
+byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text) {
+    return decode(encoding, text.data(), text.size());
+}
+
+byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text,
+                                  decode_status& status) {
+    const codec_id codec = detail::codec_of(encoding);
+    const std::size_t bound = bytes_bound(codec, text.size());
+    byte_array bytes;
+    if (bound == 0) {
+        // Nothing to write: the text is empty, or too short to hold a byte.
+        status = decode_whole(codec, text.data(), text.size(), nullptr).status;
+        return bytes;
+    }
+    const decode_result result =
+        decode_whole(codec, text.data(), text.size(), access::append_uninitialized(bytes, bound));
+    status = result.status;
+    if (result.status != decode_status::complete) {
+        return byte_array();
+    }
+    access::truncate(bytes, result.size);
+    return bytes;
+}
+
+std::size_t binary_decoder::decoded_size_bound(binary_encoding encoding, std::size_t size) {
+    return bytes_bound(detail::codec_of(encoding), size);
+}
+
+decode_result binary_decoder::decode_to(binary_encoding encoding, const char* text,
+                                        std::size_t size, unsigned char* out) {
+    return decode_whole(detail::codec_of(encoding), text, size, out);
 }
 
 }  // namespace vorn::core::v2

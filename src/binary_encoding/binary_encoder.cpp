@@ -1,17 +1,103 @@
+// The encoder front-end: streamed encoding into one growing buffer, and the one-shot forms,
+// which keep no state record and write straight into their result or the caller's buffer.
+//
+// This file is compiled as C++23 so that std::string::resize_and_overwrite (libstdc++ 12
+// offers it to C++23 code alone) can size a result without filling it first; the string's
+// layout and ABI do not depend on the language mode.
+#include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 #include "binary_encoding/state.hpp"
+#include "byte_array/byte_array_access.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2 {
 
 static_assert(sizeof(binary_encoder) == sizeof(void*), "binary_encoder is one owning pointer");
 
+namespace detail {
+
+codec_id codec_of(binary_encoding encoding) {
+    switch (encoding) {
+        case binary_encoding::hex:
+            return codec_id::hex;
+        case binary_encoding::base64:
+            return codec_id::base64;
+        case binary_encoding::base64url:
+            return codec_id::base64url;
+    }
+    throw std::logic_error("Codificação binária inválida! Não foi possível obter o algoritimo.");
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::codec_id;
+
+// The characters the end marking of `pending` (0-2 carried bytes) adds.
+std::size_t final_size(codec_id codec, std::size_t pending) noexcept {
+    if (pending == 0 || codec == codec_id::hex) {
+        return 0;
+    }
+    return codec == codec_id::base64 ? 4 : pending + 1;
+}
+
+std::size_t text_size(codec_id codec, std::size_t size) {
+    if (codec == codec_id::hex) {
+        if (size > SIZE_MAX / 2) {
+            throw std::length_error("vorn::core::binary_encoding: input too large");
+        }
+        return 2 * size;
+    }
+    if (size / 3 > (SIZE_MAX - 4) / 4) {
+        throw std::length_error("vorn::core::binary_encoding: input too large");
+    }
+    return size / 3 * 4 + final_size(codec, size % 3);
+}
+
+// Writes the whole text of `size` bytes to `out`; returns its size.
+std::size_t encode_whole(codec_id codec, const unsigned char* data, std::size_t size,
+                         char* out) noexcept {
+    if (codec == codec_id::hex) {
+        detail::hex_kernels_of(size).encode(data, size, out);
+        return 2 * size;
+    }
+    const std::size_t groups = size / 3;
+    if (groups != 0) {
+        detail::base64_kernels_of(codec, size).encode(data, groups, out);
+    }
+    return 4 * groups + detail::base64_encode_final(detail::alphabet_of(codec), data + 3 * groups,
+                                                    size % 3, out + 4 * groups);
+}
+
+// A string of `size` characters written by `write(char*)`, allocated once and not filled
+// first where the standard library allows.
+template <class Write>
+std::string make_text(std::size_t size, Write write) {
+    std::string text;
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    // The size is returned as captured: the second argument is not the requested size in
+    // every library version.
+    text.resize_and_overwrite(size, [&](char* out, std::size_t) noexcept {
+        write(out);
+        return size;
+    });
+#else
+    text.resize(size);
+    write(text.data());
+#endif
+    return text;
+}
+
+}  // namespace
+
 binary_encoder::binary_encoder(binary_encoding encoding) : impl_(nullptr) {
-    auto record = std::make_unique<detail::binary_encoder_impl>();
-    record->algorithm = detail::get_algorithm(encoding);
-    impl_ = record.release();
+    const codec_id codec = detail::codec_of(encoding);
+    impl_ = new detail::binary_encoder_impl;
+    impl_->codec = codec;
 }
 
 binary_encoder::binary_encoder(const binary_encoder& other)
@@ -24,11 +110,11 @@ binary_encoder::~binary_encoder() {
 binary_encoder& binary_encoder::operator=(const binary_encoder& other) {
     if (this != &other) {
         // Copies first, so that a failing allocation leaves this encoder as it was.
-        std::string text(other.impl_->encoded_text);
-        byte_array pending(other.impl_->pending_bytes);
-        impl_->encoded_text.swap(text);
-        impl_->pending_bytes.swap(pending);
-        impl_->algorithm = other.impl_->algorithm;
+        detail::binary_encoder_impl copy(*other.impl_);
+        impl_->encoded_text.swap(copy.encoded_text);
+        std::memcpy(impl_->pending_bytes, copy.pending_bytes, sizeof copy.pending_bytes);
+        impl_->pending_size = copy.pending_size;
+        impl_->codec = copy.codec;
     }
     return *this;
 }
@@ -38,43 +124,84 @@ void binary_encoder::add_data(const unsigned char* data, std::size_t size) {
         return;
     }
     detail::binary_encoder_impl& state = *impl_;
+    if (state.codec == codec_id::hex) {
+        unsigned char* out =
+            detail::append_room(state.encoded_text, text_size(codec_id::hex, size));
+        detail::hex_kernels_of(size).encode(data, size, reinterpret_cast<char*>(out));
+        return;
+    }
+    const std::size_t pending = state.pending_size;
+    if (size < 3 - pending) {
+        // Still no whole group: only the carry grows.
+        std::memcpy(state.pending_bytes + pending, data, size);
+        state.pending_size = static_cast<std::uint8_t>(pending + size);
+        return;
+    }
     detail::data_chunk chunks[2];
     std::uint32_t count = 0;
-    if (!state.pending_bytes.empty()) {
-        chunks[count++] = {state.pending_bytes.data(), state.pending_bytes.size()};
+    if (pending != 0) {
+        chunks[count++] = {state.pending_bytes, pending};
     }
     chunks[count++] = {data, size};
-    state.pending_bytes = state.algorithm->update_encoded_string(state.encoded_text, chunks, count);
+    const std::size_t room = detail::base64_encoded_size(chunks, count);
+    unsigned char* out = detail::append_room(state.encoded_text, room);
+    const detail::base64_carry carry = detail::base64_encode_update(
+        detail::base64_kernels_of(state.codec, size), chunks, count, reinterpret_cast<char*>(out));
+    std::memcpy(state.pending_bytes, carry.bytes, carry.size);
+    state.pending_size = static_cast<std::uint8_t>(carry.size);
 }
 
 void binary_encoder::add_data(const byte_array& data) {
     add_data(data.data(), data.size());
 }
 
+void binary_encoder::add_data(std::string_view data) {
+    add_data(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+}
+
+std::size_t binary_encoder::finished_size() const noexcept {
+    return impl_->encoded_text.size() + final_size(impl_->codec, impl_->pending_size);
+}
+
+std::size_t binary_encoder::finish_to(char* out) const noexcept {
+    const detail::binary_encoder_impl& state = *impl_;
+    const std::size_t size = state.encoded_text.size();
+    if (size != 0) {
+        std::memcpy(out, state.encoded_text.data(), size);
+    }
+    if (state.codec == codec_id::hex) {
+        return size;
+    }
+    return size + detail::base64_encode_final(detail::alphabet_of(state.codec), state.pending_bytes,
+                                              state.pending_size, out + size);
+}
+
 std::string binary_encoder::finish() const {
-    return impl_->algorithm->finish_encoded_string(impl_->encoded_text, impl_->pending_bytes);
+    return make_text(finished_size(), [this](char* out) { finish_to(out); });
 }
 
 std::string binary_encoder::encode(binary_encoding encoding, const unsigned char* data,
                                    std::size_t size) {
-    // What a local encoder would do with one add_data and finish(), with its record on the
-    // stack, and with the text moved out rather than copied: only the end marking of the
-    // leftover is appended to it.
-    detail::binary_encoder_impl state;
-    state.algorithm = detail::get_algorithm(encoding);
-    if (size != 0) {
-        const detail::data_chunk chunk = {data, size};
-        state.pending_bytes = state.algorithm->update_encoded_string(state.encoded_text, &chunk, 1);
-    }
-    if (!state.pending_bytes.empty()) {
-        state.encoded_text +=
-            state.algorithm->finish_encoded_string(std::string(), state.pending_bytes);
-    }
-    return std::move(state.encoded_text);
+    const codec_id codec = detail::codec_of(encoding);
+    return make_text(text_size(codec, size),
+                     [&](char* out) { encode_whole(codec, data, size, out); });
 }
 
 std::string binary_encoder::encode(binary_encoding encoding, const byte_array& data) {
     return encode(encoding, data.data(), data.size());
+}
+
+std::string binary_encoder::encode(binary_encoding encoding, std::string_view data) {
+    return encode(encoding, reinterpret_cast<const unsigned char*>(data.data()), data.size());
+}
+
+std::size_t binary_encoder::encoded_size(binary_encoding encoding, std::size_t size) {
+    return text_size(detail::codec_of(encoding), size);
+}
+
+std::size_t binary_encoder::encode_to(binary_encoding encoding, const unsigned char* data,
+                                      std::size_t size, char* out) {
+    return encode_whole(detail::codec_of(encoding), data, size, out);
 }
 
 }  // namespace vorn::core::v2

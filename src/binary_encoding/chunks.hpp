@@ -33,6 +33,13 @@ inline bool starts_refused(const data_chunk* chunks, std::uint32_t count) noexce
     return false;
 }
 
+// What the text fed to a decoder so far is; the values of the public decode_status.
+enum class decode_status_kind : std::uint32_t {
+    complete = 0,    // a whole text (or none): finishing gives its bytes
+    incomplete = 1,  // it ends inside a group, and more input can still complete it
+    refused = 2,     // no continuation can make it valid
+};
+
 // What a decoding step did.
 struct decode_outcome {
     std::size_t written = 0;        // bytes written to the output

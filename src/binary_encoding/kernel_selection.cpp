@@ -43,6 +43,19 @@ const base64_kernels& base64_kernels_for(kernel_level level) noexcept {
     }
 }
 
+const base64_kernels& base64url_kernels_for(kernel_level level) noexcept {
+    switch (level) {
+#if defined(__x86_64__)
+        case kernel_level::avx512:
+            return base64url_avx512_kernels;
+        case kernel_level::avx2:
+            return base64url_avx2_kernels;
+#endif
+        default:
+            return base64url_scalar_kernels;
+    }
+}
+
 const hex_kernels& hex_kernels_for(kernel_level level) noexcept {
     switch (level) {
 #if defined(__x86_64__)
@@ -58,6 +71,11 @@ const hex_kernels& hex_kernels_for(kernel_level level) noexcept {
 
 const base64_kernels& active_base64_kernels() noexcept {
     static const base64_kernels& active = base64_kernels_for(best_kernel_level());
+    return active;
+}
+
+const base64_kernels& active_base64url_kernels() noexcept {
+    static const base64_kernels& active = base64url_kernels_for(best_kernel_level());
     return active;
 }
 

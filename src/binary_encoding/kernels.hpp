@@ -16,6 +16,9 @@ enum class kernel_level : unsigned {
     avx512,  // AVX-512 F, BW, VL and VBMI
 };
 
+struct base64_alphabet_spec;
+
+// One set per alphabet (standard or URL-safe) and level.
 struct base64_kernels {
     // Writes the 4 * groups characters of the groups of 3 bytes at `in` to `out`. Reads exactly
     // 3 * groups bytes and writes exactly 4 * groups characters.
@@ -24,6 +27,9 @@ struct base64_kernels {
     // character is outside the alphabet ("=" included); `out` then holds unspecified bytes.
     // Reads exactly 4 * groups characters and writes at most 3 * groups bytes.
     bool (*decode)(const char* in, std::size_t groups, unsigned char* out) noexcept;
+    // The alphabet both use; the codecs take the groups that straddle chunks and the final
+    // group from it.
+    const base64_alphabet_spec* alphabet;
 };
 
 struct hex_kernels {
@@ -42,18 +48,23 @@ kernel_level best_kernel_level() noexcept;
 
 // The kernels of `level`, which must be supported.
 const base64_kernels& base64_kernels_for(kernel_level level) noexcept;
+const base64_kernels& base64url_kernels_for(kernel_level level) noexcept;
 const hex_kernels& hex_kernels_for(kernel_level level) noexcept;
 
 // The kernels the library uses: those of best_kernel_level().
 const base64_kernels& active_base64_kernels() noexcept;
+const base64_kernels& active_base64url_kernels() noexcept;
 const hex_kernels& active_hex_kernels() noexcept;
 
 // Per level, defined beside their code.
 extern const base64_kernels base64_scalar_kernels;
+extern const base64_kernels base64url_scalar_kernels;
 extern const hex_kernels hex_scalar_kernels;
 #if defined(__x86_64__)
 extern const base64_kernels base64_avx2_kernels;
 extern const base64_kernels base64_avx512_kernels;
+extern const base64_kernels base64url_avx2_kernels;
+extern const base64_kernels base64url_avx512_kernels;
 extern const hex_kernels hex_avx2_kernels;
 extern const hex_kernels hex_avx512_kernels;
 #endif

@@ -74,6 +74,31 @@ inline std::optional<bytes> reference_base64_decode(std::string_view text) {
     return out;
 }
 
+// Base64url from the standard reference: the alphabet swapped and the padding dropped; read
+// back unpadded, or padded exactly, never with "+" or "/".
+inline std::optional<bytes> reference_base64url_decode(std::string_view text) {
+    std::string standard(text);
+    for (char& c : standard) {
+        if (c == '+' || c == '/') {
+            return std::nullopt;
+        }
+        c = c == '-' ? '+' : (c == '_' ? '/' : c);
+    }
+    if (standard.find('=') == std::string::npos && standard.size() % 4 != 1) {
+        standard.append((4 - standard.size() % 4) % 4, '=');
+    }
+    return reference_base64_decode(standard);
+}
+
+inline std::string reference_base64url_encode(const bytes& data) {
+    std::string text = reference_base64_encode(data);
+    text.erase(text.find_last_not_of('=') + 1);
+    for (char& c : text) {
+        c = c == '+' ? '-' : (c == '/' ? '_' : c);
+    }
+    return text;
+}
+
 inline std::string reference_hex_encode(const bytes& data) {
     static const char digits[] = "0123456789abcdef";
     std::string text;

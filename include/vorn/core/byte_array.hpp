@@ -20,8 +20,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "vorn/core/export.hpp"
@@ -60,6 +63,27 @@ VORN_CORE_API std::size_t get_new_vector_capacity(std::size_t n) noexcept;
 
 namespace v2 {
 
+class byte_array;
+
+namespace byte_array_detail {
+
+// What a byte_array compares with as text: anything that converts to std::string_view.
+template <class Text>
+using text_like = std::enable_if_t<std::is_convertible_v<const Text&, std::string_view> &&
+                                   !std::is_same_v<Text, byte_array>>;
+
+// memcmp order: bytes as unsigned char, a prefix before its extensions.
+inline int compare(std::string_view a, std::string_view b) noexcept {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
+    if (c != 0) {
+        return c;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+}  // namespace byte_array_detail
+
 // A growable byte sequence. Iterators are plain pointers. An operation that may need more
 // capacity (assign, copy assignment, insert, append, push_back, resize upwards, reserve) may
 // move the bytes and so invalidates every pointer, reference and iterator into the array;
@@ -88,6 +112,14 @@ class VORN_CORE_API byte_array {
     byte_array(std::initializer_list<unsigned char> bytes);
     // The bytes of the NUL-terminated s, without the terminator. s must not be null.
     byte_array(const char* s);  // NOLINT(google-explicit-constructor)
+    // The n bytes at s (char or unsigned char; s may be null when n is 0). A template, so that
+    // byte_array(0, value) still means count copies of value.
+    template <class Char,
+              std::enable_if_t<std::is_same_v<Char, char> || std::is_same_v<Char, unsigned char>,
+                               int> = 0>
+    byte_array(const Char* s, std::size_t n) : byte_array() {
+        assign(reinterpret_cast<const char*>(s), n);
+    }
     // An independent copy whose capacity follows other's size, not other's capacity; a copy of
     // an empty array allocates nothing.
     byte_array(const byte_array& other);
@@ -265,6 +297,79 @@ class VORN_CORE_API byte_array {
     // 18446744073709551591 (2^64 - 25): the largest size whose block size fits in 64 bits.
     std::size_t max_size() const noexcept { return ~core::detail::byte_array_impl::header_size; }
 
+    // The bytes as read-only characters; invalidated like the iterators.
+    std::string_view view() const noexcept {
+        return std::string_view(reinterpret_cast<const char*>(data()), size());
+    }
+
+    // Byte-wise comparison like std::vector's: equal sizes and bytes, or lexicographic with
+    // bytes compared as unsigned. The other side may be anything that converts to a
+    // std::string_view (std::string, a string literal), compared as its bytes.
+    friend bool operator==(const byte_array& a, const byte_array& b) noexcept {
+        return a.view() == b.view();
+    }
+    friend bool operator!=(const byte_array& a, const byte_array& b) noexcept { return !(a == b); }
+    friend bool operator<(const byte_array& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(a.view(), b.view()) < 0;
+    }
+    friend bool operator<=(const byte_array& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(a.view(), b.view()) <= 0;
+    }
+    friend bool operator>(const byte_array& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(a.view(), b.view()) > 0;
+    }
+    friend bool operator>=(const byte_array& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(a.view(), b.view()) >= 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator==(const byte_array& a, const Text& b) noexcept {
+        return a.view() == std::string_view(b);
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator==(const Text& a, const byte_array& b) noexcept {
+        return std::string_view(a) == b.view();
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator!=(const byte_array& a, const Text& b) noexcept {
+        return !(a.view() == std::string_view(b));
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator!=(const Text& a, const byte_array& b) noexcept {
+        return !(std::string_view(a) == b.view());
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator<(const byte_array& a, const Text& b) noexcept {
+        return byte_array_detail::compare(a.view(), std::string_view(b)) < 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator<(const Text& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(std::string_view(a), b.view()) < 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator<=(const byte_array& a, const Text& b) noexcept {
+        return byte_array_detail::compare(a.view(), std::string_view(b)) <= 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator<=(const Text& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(std::string_view(a), b.view()) <= 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator>(const byte_array& a, const Text& b) noexcept {
+        return byte_array_detail::compare(a.view(), std::string_view(b)) > 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator>(const Text& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(std::string_view(a), b.view()) > 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator>=(const byte_array& a, const Text& b) noexcept {
+        return byte_array_detail::compare(a.view(), std::string_view(b)) >= 0;
+    }
+    template <class Text, class = byte_array_detail::text_like<Text>>
+    friend bool operator>=(const Text& a, const byte_array& b) noexcept {
+        return byte_array_detail::compare(std::string_view(a), b.view()) >= 0;
+    }
+
   private:
     friend struct core::detail::byte_array_access;
 
@@ -296,5 +401,13 @@ class VORN_CORE_API byte_array {
 
 }  // namespace v2
 }  // namespace vorn::core
+
+// Hashes the bytes, as std::hash<std::string_view> does the same characters.
+template <>
+struct std::hash<vorn::core::v2::byte_array> {
+    std::size_t operator()(const vorn::core::v2::byte_array& a) const noexcept {
+        return std::hash<std::string_view>()(a.view());
+    }
+};
 
 #endif  // VORN_CORE_BYTE_ARRAY_HPP
