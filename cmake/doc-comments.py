@@ -7,7 +7,8 @@ header, before its include guard, becomes the file's `/// \\file` documentation.
 else (section comments followed by a blank line, comments inside inline function bodies,
 `// NOLINT`, `// clang-format` markers) is left alone. Running it twice
 changes nothing the second time. A trailing `//` comment on an enumerator or a member
-declaration becomes `///<`.
+declaration becomes `///<`. A comment over several declarations written one after the other
+of one name (an overload set) is made the comment of a `///@{ ... ///@}` member group around them.
 
     cmake/doc-comments.py [--check] [header or directory ...]   (default: include/)
 
@@ -92,7 +93,73 @@ def convert(text):
         if re.match(r'^\s*(public|protected|private)\s*:\s*$', code):
             statement = ''
         out.append(line)
-    return '\n'.join(out)
+    return '\n'.join(group_runs(out))
+
+
+def declarations_in(run):
+    """The names of the declarations a run of code lines holds (the identifier before the
+    first parenthesis of each), or [] when it opens a scope or is incomplete."""
+    depth, names, statement = 0, [], ''
+    for line in run:
+        for ch in code_part(line) + ' ':
+            if ch == '{':
+                if depth == 0 and SCOPE_HEAD.match(statement.strip()):
+                    return []
+                depth += 1
+                if depth == 1:
+                    names.append(declared_name(statement))
+            elif ch == '}':
+                depth -= 1
+                if depth == 0:
+                    statement = '}'
+            elif ch == ';' and depth == 0:
+                if statement.strip() not in ('', '}'):
+                    names.append(declared_name(statement))
+                statement = ''
+            elif depth == 0:
+                statement = ('' if statement == '}' and not ch.isspace() else statement) + ch
+    return names if depth == 0 else []
+
+
+def declared_name(statement):
+    head = statement.split('(', 1)[0]
+    found = re.findall(r'(operator\s*\S+|~?\w+)\s*$', head.strip())
+    return found[0] if found else statement.strip()
+
+
+def group_runs(lines):
+    """Wraps the run of declarations after a `///` block in a member group when the comment
+    covers an overload set (declarations of one name written one after the other under it),
+    so that Doxygen gives the comment to each of them (DISTRIBUTE_GROUP_DOC)."""
+    out, i = [], 0
+    while i < len(lines):
+        line = lines[i]
+        out.append(line)
+        i += 1
+        stripped = line.strip()
+        if not stripped.startswith('///') or stripped.startswith(('///<', '///@', '/// \\file')):
+            continue
+        if i < len(lines) and lines[i].strip().startswith('///'):
+            continue  # not the end of the block yet
+        end = i
+        while end < len(lines):
+            s = lines[end].strip()
+            if (s == '' or s.startswith('//') or s.startswith('#') or
+                    re.match(r'^(public|protected|private)\s*:', s)):
+                break
+            if s.startswith('}') and declarations_in(lines[i:end]) and \
+                    not declarations_in(lines[i:end + 1]):
+                break
+            end += 1
+        run = lines[i:end]
+        names = declarations_in(run) if run and not run[0].strip().startswith('}') else []
+        if len(names) > 1 and len(set(names)) == 1:
+            indent = line[:len(line) - len(line.lstrip())]
+            out.append(indent + '///@{')
+            out.extend(run)
+            out.append(indent + '///@}')
+            i = end
+    return out
 
 
 def headers(args):
