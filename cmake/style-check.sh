@@ -34,9 +34,11 @@ if [ "$what" = all ] || [ "$what" = tidy ]; then
         { echo "style-check: no $build_dir/compile_commands.json (configure first)" >&2; exit 1; }
     mapfile -t lib_sources < <(printf '%s\n' "${cxx_files[@]}" | grep -E '^src/.*\.cpp$')
     echo "== clang-tidy (${#lib_sources[@]} library sources)"
-    log=$(mktemp)
-    # run-clang-tidy runs the files in parallel; the header filter comes from .clang-tidy.
-    run-clang-tidy -quiet -j "$jobs" -p "$build_dir" "${lib_sources[@]/#/$PWD/}" >"$log" 2>&1 || true
+    log=$build_dir/clang-tidy.log
+    # run-clang-tidy runs the files in parallel; the header filter comes from .clang-tidy. It
+    # always asks for colours: they are stripped before the findings are read.
+    run-clang-tidy -quiet -j "$jobs" -p "$build_dir" "${lib_sources[@]/#/$PWD/}" 2>&1 |
+        sed -E 's/\x1b\[[0-9;]*m//g' >"$log" || true
     findings=$(grep -E '^/.*:[0-9]+:[0-9]+: (warning|error):' "$log" | sort -u || true)
     if [ -n "$findings" ]; then
         printf '%s\n' "$findings"
@@ -48,7 +50,7 @@ if [ "$what" = all ] || [ "$what" = tidy ]; then
         echo "style-check: clang-tidy did not run cleanly" >&2
         status=1
     fi
-    rm -f "$log"
+    echo "(clang-tidy's full output: $log)"
 fi
 
 [ $status -eq 0 ] && echo "style-check: clean"
