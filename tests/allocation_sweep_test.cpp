@@ -11,6 +11,7 @@
 // children see every static unbuilt.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
@@ -437,6 +438,32 @@ TEST(NeverThrows, EmptyStackArgumentRangeOnAThreadsFirstCallWithTheHeapExhausted
             require(again.begin() == again.end(), "emptied by the next call");
             again.set_argument("c", "d");
             require(std::strcmp(again.begin()->get_name(), "c") == 0, "written and read back");
+        }).join();
+    });
+    EXPECT_TRUE(outcome.exited && outcome.exit_status == 0)
+        << "signal " << outcome.signal << ": " << outcome.standard_error;
+}
+
+// When the per-thread key cannot be set (a key past the first 32 needs a heap block on each
+// thread), the list must still read empty and must store nothing, since nothing would free it.
+TEST(NeverThrows, EmptyStackArgumentRangeWhenItsThreadKeyCannotBeSet) {
+    const auto outcome = run_in_child([] {
+        pthread_key_t keys[40];
+        for (pthread_key_t& k : keys) {
+            require(pthread_key_create(&k, nullptr) == 0, "key");
+        }
+        std::thread([] {
+            stack empty;
+            vorn::test::fail_all_allocations(true);
+            vc::result::argument_list& list = empty.get_argument_range();
+            list.set_argument("a", "b");
+            const bool stored = list.begin() != list.end();
+            vorn::test::stop_failing_allocations();
+            require(!stored, "nothing stored without a key");
+            vc::result::argument_list& keyed = empty.get_argument_range();
+            keyed.set_argument("c", "d");
+            require(std::strcmp(keyed.begin()->get_value(), "d") == 0,
+                    "keyed once the heap is back");
         }).join();
     });
     EXPECT_TRUE(outcome.exited && outcome.exit_status == 0)

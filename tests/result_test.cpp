@@ -493,6 +493,14 @@ TEST(Stack, SizeCountsItemsThroughPushCopyMoveAndReset) {
     EXPECT_EQ(moved.size(), 0u);
 }
 
+TEST(Arguments, LookupByANameWithAnEmbeddedNulMatchesNothing) {
+    stack s;
+    stack::item& it = s.push_item(alpha, 1);
+    it.set_argument("a", "1");
+    EXPECT_STREQ(it.get_argument_value(std::string("a\0b", 3)), "");
+    EXPECT_STREQ(it.get_argument_value("a"), "1");
+}
+
 TEST(Arguments, DateTimeCodeIsNamedAndAttachesBothTexts) {
     static_assert(std::is_same_v<std::remove_const_t<decltype(vc::error_datetime::invalid_format)>,
                                  vc::result::code<vc::error_datetime, 1>>);
