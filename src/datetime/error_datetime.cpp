@@ -1,8 +1,12 @@
 #include <string>
+#include <string_view>
 
+#include "result/result_access.hpp"
 #include "vorn/core/converters.hpp"
 
 namespace vorn::core::v2 {
+
+const result::code<error_datetime, 1> error_datetime::invalid_format{};
 
 error_datetime& error_datetime::instance() {
     static error_datetime the_category;
@@ -26,9 +30,10 @@ const char* error_datetime::get_message(int code) const {
 
 void error_datetime::create(result::stack::item& item, result::code<error_datetime, 1>,
                             const std::string& received) const {
-    // Built once: the text is longer than a string keeps without a heap block.
-    static const std::string expected_format = "YYYY-mm-ddTHH:MM:SS[.sssss](Z|(+|-)HH:MM)";
-    item.set_argument("expected-format", expected_format);
+    // Written straight from the literal: a std::string of it would need a heap block, and
+    // pushing must not throw when the heap is exhausted.
+    constexpr std::string_view expected_format = "YYYY-mm-ddTHH:MM:SS[.sssss](Z|(+|-)HH:MM)";
+    result::detail::result_access::set_argument(item, "expected-format", expected_format);
     item.set_argument("received-value", received);
 }
 

@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "result/result_access.hpp"
 #include "vorn/core/result.hpp"
@@ -21,6 +22,17 @@ constexpr char out_of_memory_value[] =
 // and never freed.
 constexpr argument out_of_memory_argument = result_access::make_marked_argument();
 
+}  // namespace
+
+// A list that reads empty and is already closed: its one-before-first record is the marked
+// one, so additions stop before allocating. Freeing it is a no-op.
+void detail::result_access::make_closed_empty(argument_list& list) noexcept {
+    list.count_ = 0;
+    list.records_ = const_cast<argument*>(&out_of_memory_argument) + 1;
+}
+
+namespace {
+
 argument* shared_out_of_memory_argument() noexcept {
     // Lists only read through this pointer; set_argument() stops before writing to it.
     return const_cast<argument*>(&out_of_memory_argument);
@@ -31,7 +43,7 @@ bool reads_as_placeholder(const argument& a) noexcept {
            result_access::value_offset(a) == result_access::out_of_memory_mark;
 }
 
-void fill(argument& record, const std::string& name, const std::string& value) noexcept {
+void fill(argument& record, std::string_view name, std::string_view value) noexcept {
     const std::size_t n = name.size() < text_limit ? name.size() : text_limit;
     const std::size_t room = text_limit - n;
     const std::size_t m = value.size() < room ? value.size() : room;
@@ -64,7 +76,8 @@ argument_list& argument_list::operator=(argument_list&& other) noexcept {
 }
 
 argument_list::~argument_list() {
-    if (records_ != nullptr && records_ != &out_of_memory_argument) {
+    if (records_ != nullptr && records_ != &out_of_memory_argument &&
+        records_ != &out_of_memory_argument + 1) {
         std::free(records_);
     }
 }
@@ -75,31 +88,38 @@ void argument_list::swap(argument_list& other) noexcept {
 }
 
 void argument_list::set_argument(const std::string& name, const std::string& value) noexcept {
-    if (records_ == nullptr) {
+    detail::result_access::append(*this, name, value);
+}
+
+void detail::result_access::append(argument_list& list, std::string_view name,
+                                   std::string_view value) noexcept {
+    std::uint64_t& count = list.count_;
+    argument*& records = list.records_;
+    if (records == nullptr) {
         void* block = std::malloc(sizeof(argument));
-        count_ = 1;
+        count = 1;
         if (block == nullptr) {
-            records_ = shared_out_of_memory_argument();
+            records = shared_out_of_memory_argument();
             return;
         }
-        records_ = static_cast<argument*>(block);
-        fill(records_[0], name, value);
+        records = static_cast<argument*>(block);
+        fill(records[0], name, value);
         return;
     }
 
-    argument& last = records_[count_ - 1];
+    argument& last = records[count - 1];
     if (reads_as_placeholder(last)) {
         return;  // the list is closed
     }
-    void* grown = std::realloc(records_, (count_ + 1) * sizeof(argument));
+    void* grown = std::realloc(records, (count + 1) * sizeof(argument));
     if (grown == nullptr) {
         // The record added before this one now reads as the placeholder and closes the list.
         result_access::value_offset(last) = result_access::out_of_memory_mark;
         return;
     }
-    records_ = static_cast<argument*>(grown);
-    ++count_;
-    fill(records_[count_ - 1], name, value);
+    records = static_cast<argument*>(grown);
+    ++count;
+    fill(records[count - 1], name, value);
 }
 
 argument_list::iterator argument_list::begin() noexcept {

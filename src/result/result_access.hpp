@@ -3,6 +3,7 @@
 #define VORN_CORE_SRC_RESULT_RESULT_ACCESS_HPP
 
 #include <new>
+#include <string_view>
 
 #include "vorn/core/result.hpp"
 
@@ -23,6 +24,16 @@ struct result_access {
     static const char* text(const argument& a) noexcept { return a.text_; }
 
     static argument_list& arguments(stack::item& i) noexcept { return i.arguments_; }
+
+    // What argument_list::set_argument does, from texts that need no std::string (so nothing
+    // is allocated before the record itself).
+    static void append(argument_list& list, std::string_view name, std::string_view value) noexcept;
+    static void set_argument(stack::item& i, std::string_view name,
+                             std::string_view value) noexcept {
+        append(i.arguments_, name, value);
+    }
+    // Makes `list` (holding no records) read empty and ignore every later addition.
+    static void make_closed_empty(argument_list& list) noexcept;
 
     // Builds an item in raw storage, linked to itself and with an empty argument list.
     static stack::item* construct_item(void* where, const category& c, int value,

@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -180,15 +181,64 @@ const category& stack::get_category() const noexcept {
     return newest_or_success(*this).get_category();
 }
 
+std::size_t stack::size() const noexcept {
+    std::size_t n = 0;
+    for (const links* at = head_.next; at != &head_; at = at->next) {
+        ++n;
+    }
+    return n;
+}
+
+namespace {
+
+// The list an empty stack hands out for writing, one per thread. Its storage is trivially
+// destructible, so that reaching it registers no thread-exit destructor (that registration
+// allocates, and may fail). Records written to it are freed by the thread's next call, or at
+// thread exit through a key destructor.
+struct detached_slot {
+    alignas(argument_list) unsigned char storage[sizeof(argument_list)];
+    bool constructed;  // storage holds a list
+    bool keyed;        // the key destructor will release it at thread exit
+};
+thread_local detached_slot detached{};
+
+pthread_key_t detached_key;
+pthread_once_t detached_key_once = PTHREAD_ONCE_INIT;
+bool detached_key_made = false;
+
+void release_detached(void* slot) noexcept {
+    auto* d = static_cast<detached_slot*>(slot);
+    if (d->constructed) {
+        std::launder(reinterpret_cast<argument_list*>(d->storage))->~argument_list();
+        d->constructed = false;
+    }
+}
+
+void make_detached_key() noexcept {
+    detached_key_made = pthread_key_create(&detached_key, release_detached) == 0;
+}
+
+}  // namespace
+
 argument_list& stack::get_argument_range() noexcept {
     if (head_.next != &head_) {
         return static_cast<item*>(head_.next)->arguments_;
     }
     // An empty stack must not hand out the shared success item's list for writing. Each call
-    // gives a fresh empty list of the calling thread instead.
-    thread_local argument_list detached;
-    detached = argument_list();
-    return detached;
+    // gives a fresh empty list of the calling thread instead, dropping what the last call's
+    // caller wrote.
+    release_detached(&detached);
+    if (!detached.keyed) {
+        pthread_once(&detached_key_once, make_detached_key);
+        detached.keyed = detached_key_made && pthread_setspecific(detached_key, &detached) == 0;
+    }
+    argument_list* list = ::new (static_cast<void*>(detached.storage)) argument_list();
+    detached.constructed = true;
+    if (!detached.keyed) {
+        // Nothing would free records at thread exit: the list reads empty and stores nothing.
+        detail::result_access::make_closed_empty(*list);
+    }
+    return *list;
 }
 
 const argument_list& stack::get_argument_range() const noexcept {

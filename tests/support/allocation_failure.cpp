@@ -18,6 +18,10 @@ struct thread_state {
     std::size_t fail_next;
     bool fail_all;
     std::size_t count;
+    std::size_t succeed_first;  // with fail_from: calls left to succeed before one fails
+    bool fail_from;
+    bool fail_from_and_after;
+    std::ptrdiff_t live;
 };
 
 // Trivial, so that reaching it from inside malloc allocates nothing.
@@ -34,6 +38,14 @@ bool should_fail() noexcept {
         --s.fail_next;
         return true;
     }
+    if (s.fail_from) {
+        if (s.succeed_first > 0) {
+            --s.succeed_first;
+            return false;
+        }
+        s.fail_from = s.fail_from_and_after;
+        return true;
+    }
     return false;
 }
 
@@ -47,6 +59,7 @@ extern "C" {
 void* __interceptor_malloc(std::size_t size);
 void* __interceptor_calloc(std::size_t n, std::size_t size);
 void* __interceptor_realloc(void* p, std::size_t size);
+void __interceptor_free(void* p);
 }
 
 namespace {
@@ -59,6 +72,9 @@ void* real_calloc(std::size_t n, std::size_t size) noexcept {
 void* real_realloc(void* p, std::size_t size) noexcept {
     return __interceptor_realloc(p, size);
 }
+void real_free(void* p) noexcept {
+    __interceptor_free(p);
+}
 }  // namespace
 
 #else
@@ -67,6 +83,7 @@ extern "C" {
 void* __libc_malloc(std::size_t size);
 void* __libc_calloc(std::size_t n, std::size_t size);
 void* __libc_realloc(void* p, std::size_t size);
+void __libc_free(void* p);
 }
 
 namespace {
@@ -79,6 +96,9 @@ void* real_calloc(std::size_t n, std::size_t size) noexcept {
 void* real_realloc(void* p, std::size_t size) noexcept {
     return __libc_realloc(p, size);
 }
+void real_free(void* p) noexcept {
+    __libc_free(p);
+}
 }  // namespace
 
 #endif
@@ -90,7 +110,9 @@ void* malloc(std::size_t size) {
         errno = ENOMEM;
         return nullptr;
     }
-    return real_malloc(size);
+    void* block = real_malloc(size);
+    state.live += block != nullptr;
+    return block;
 }
 
 void* calloc(std::size_t n, std::size_t size) {
@@ -98,7 +120,9 @@ void* calloc(std::size_t n, std::size_t size) {
         errno = ENOMEM;
         return nullptr;
     }
-    return real_calloc(n, size);
+    void* block = real_calloc(n, size);
+    state.live += block != nullptr;
+    return block;
 }
 
 void* realloc(void* p, std::size_t size) {
@@ -106,7 +130,18 @@ void* realloc(void* p, std::size_t size) {
         errno = ENOMEM;
         return nullptr;
     }
-    return real_realloc(p, size);
+    void* block = real_realloc(p, size);
+    if (p == nullptr) {
+        state.live += block != nullptr;
+    } else if (size == 0 && block == nullptr) {
+        --state.live;  // realloc to size 0 freed the block
+    }
+    return block;
+}
+
+void free(void* p) {
+    state.live -= p != nullptr;
+    real_free(p);
 }
 
 }  // extern "C"
@@ -170,10 +205,21 @@ void fail_all_allocations(bool on) noexcept {
 void stop_failing_allocations() noexcept {
     state.fail_next = 0;
     state.fail_all = false;
+    state.fail_from = false;
 }
 
 std::size_t allocation_count() noexcept {
     return state.count;
+}
+
+void fail_allocation_after(std::size_t k, bool and_after) noexcept {
+    state.succeed_first = k;
+    state.fail_from = true;
+    state.fail_from_and_after = and_after;
+}
+
+std::ptrdiff_t live_blocks() noexcept {
+    return state.live;
 }
 
 }  // namespace vorn::test

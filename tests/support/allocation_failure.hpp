@@ -23,6 +23,14 @@ void stop_failing_allocations() noexcept;
 // The number of malloc, calloc and realloc calls made on this thread so far, failed or not.
 std::size_t allocation_count() noexcept;
 
+// After `k` more calls of malloc, calloc or realloc on this thread succeed, the next one fails;
+// with `and_after`, every one after it fails too. Ended by stop_failing_allocations().
+void fail_allocation_after(std::size_t k, bool and_after) noexcept;
+
+// Blocks allocated on this thread minus blocks freed on it (free, or realloc to size 0).
+// Meaningful as a difference around code that allocates and frees on the same thread.
+std::ptrdiff_t live_blocks() noexcept;
+
 // Makes every allocation on this thread fail for the lifetime of the object.
 class allocation_failure_scope {
   public:

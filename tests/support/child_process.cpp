@@ -14,6 +14,10 @@ namespace {
 volatile int leak_check_off = 0;
 }  // namespace
 
+// Present only in a --coverage build: writes the child's coverage counts, which _exit would
+// otherwise drop.
+extern "C" void __gcov_dump() __attribute__((weak));
+
 extern "C" int __lsan_is_turned_off() {
     return leak_check_off;
 }
@@ -37,6 +41,9 @@ child_outcome run_in_child(const std::function<void()>& body) {
         close(fds[1]);
         body();
         std::fflush(nullptr);
+        if (__gcov_dump != nullptr) {
+            __gcov_dump();
+        }
         _exit(0);
     }
 

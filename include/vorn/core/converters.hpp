@@ -16,7 +16,7 @@
 //   const std::string received = "2024-03-10T12:34:56.789-03:00";
 //   if (vc::value_converter<vc::datetime>().make_value(when, received.data(), received.size())
 //       != vc::converter_status::success) {
-//       status.push(vc::result::code<vc::error_datetime, 1>(), received);
+//       status.push(vc::error_datetime::invalid_format, received);
 //   }
 //
 // Text forms:
@@ -203,6 +203,8 @@ class VORN_CORE_API error_datetime : public result::category {
   public:
     // The one object of this category.
     static error_datetime& instance();
+    // Code 1, for status.push(error_datetime::invalid_format, received).
+    static const result::code<error_datetime, 1> invalid_format;
 
     ~error_datetime() override;
     // "vorn-core-error-date"

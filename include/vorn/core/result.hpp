@@ -216,6 +216,9 @@ class VORN_CORE_API stack {
     // Removes and releases every item, newest first.
     void reset() noexcept;
 
+    // The number of items; 0 when empty. Walks the items: linear in their number.
+    std::size_t size() const noexcept;
+
     // Iteration from the newest item to the oldest.
     iterator begin() noexcept;
     iterator end() noexcept;
