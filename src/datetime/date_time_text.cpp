@@ -44,16 +44,10 @@ converter_status write_time_text(char* scratch, std::size_t& used, std::size_t c
 
 namespace {
 
-// The values a refused text leaves in `out`, built once.
-const date& failure_date() noexcept {
-    static const date value(0, 0, 0);
-    return value;
-}
-
-const time& failure_time() noexcept {
-    static const time value;
-    return value;
-}
+// The day a refused date text leaves in `out`, date(0, 0, 0), known at compile time; a
+// refused time text leaves time(), midnight. Nothing is built on first use, so refusing never
+// waits on an initialisation guard.
+constexpr long long failure_julian_day = detail::julian_day_from_civil(0, 0, 0);
 
 // The protocol of the date and time writers: they ask for the longest text of their form,
 // whatever this value needs, build the text in a scratch area and copy it to the caller's
@@ -88,7 +82,7 @@ converter_status value_converter<date>::make_value(date& out, const char* text,
                                                    std::size_t length) {
     long long julian_day = 0;
     if (length != 10 || !detail::read_date_text(text, true, julian_day)) {
-        out = failure_date();
+        out = date::from_julian_day(failure_julian_day);
         return converter_status::invalid_format;
     }
     out = date::from_julian_day(julian_day);
@@ -104,7 +98,7 @@ converter_status value_converter<time>::make_value(time& out, const char* text,
                                                    std::size_t length) {
     int msecs = 0;
     if (!detail::read_time_text(text, length, true, msecs)) {
-        out = failure_time();
+        out = time();
         return converter_status::invalid_format;
     }
     out = time::from_milliseconds(msecs);

@@ -7,9 +7,8 @@
 
 namespace vorn::core::v2 {
 
-const datetime& detail::failure_datetime() noexcept {
-    static const datetime value(date(0, 0, 0), time(), 0);
-    return value;
+datetime detail::failure_datetime() noexcept {
+    return datetime::from_msecs_since_epoch(failure_msecs_since_epoch);
 }
 
 namespace {

@@ -30,8 +30,14 @@ converter_status write_date_text(char* scratch, std::size_t& used, std::size_t c
 converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
                                  int msecs) noexcept;
 
-// The value a refused date-time text leaves in `out`, built once: -0001-11-30T00:00:00Z.
-const datetime& failure_datetime() noexcept;
+// The value a refused date-time text leaves in `out`, -0001-11-30T00:00:00Z (date(0, 0, 0)
+// at midnight, offset 0), as milliseconds since the epoch; a compile-time constant, so that
+// refusing builds nothing on first use.
+constexpr long long failure_msecs_since_epoch =
+    (julian_day_from_civil(0, 0, 0) - unix_epoch_julian_day) * msecs_per_day;
+static_assert(failure_msecs_since_epoch == -62169984000000LL,
+              "the failure value the chrono reader of converters.hpp also leaves");
+datetime failure_datetime() noexcept;
 
 // Reads the 10 characters YYYY-MM-DD at `text` as a day number. A negative year, written as a
 // minus sign and three digits, is taken only when `negative_year` is set.
