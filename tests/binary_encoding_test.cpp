@@ -793,7 +793,8 @@ TEST_P(Kernels, KernelsAgreeWithScalarOnEveryCharacter) {
             }
         }
     }
-    for (std::size_t pairs : {1u, 15u, 16u, 33u, 70u}) {
+    // Hex: the 64-pair loop once and twice, and tails of a full vector, a masked one and both.
+    for (std::size_t pairs : {1u, 15u, 16u, 33u, 64u, 70u, 96u, 127u, 160u}) {
         const std::string text = vorn::test::reference_hex_encode(random_bytes(rng, pairs));
         for (std::size_t at = 0; at < text.size(); ++at) {
             for (int c = 0; c < 256; ++c) {
