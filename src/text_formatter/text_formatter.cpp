@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "text/placeholder_scanner.hpp"
+#include "text_formatter/placeholder_scanner.hpp"
 
 namespace vorn::core {
 

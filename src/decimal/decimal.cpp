@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "text/fixed_format.hpp"
+#include "decimal/fixed_format.hpp"
 
 namespace vorn::core::v2 {
 
