@@ -1,5 +1,4 @@
-// Status reporting: categories, stacks, arguments, the item pool, the conversion categories,
-// error values and the version.
+// Status reporting: categories, stacks, arguments, the item pool, the conversion categories.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +6,6 @@
 #include <cstring>
 #include <iterator>
 #include <new>
-#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -607,109 +605,4 @@ TEST(ItemPool, AllSixtyFourSlotsThenTheProcessEnds) {
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(outcome.exit_status, 1);
     EXPECT_EQ(outcome.standard_error, pool_exhausted) << "no line break is added";
-}
-
-// ---------------------------------------------------------------------------------------------
-// Error value, expected access, nullopt, version
-
-namespace {
-
-struct counted_error {
-    static int copies;
-    static int destroyed;
-    std::string text;
-    explicit counted_error(std::string t) : text(std::move(t)) {}
-    counted_error(const counted_error& other) : text(other.text) { ++copies; }
-    ~counted_error() { ++destroyed; }
-    const std::string& get_message() const { return text; }
-};
-int counted_error::copies = 0;
-int counted_error::destroyed = 0;
-
-struct flaky_error {
-    static bool fail_copies;
-    flaky_error() = default;
-    flaky_error(const flaky_error&) {
-        if (fail_copies) {
-            throw std::runtime_error("copy failed");
-        }
-    }
-    const char* get_message() const { return "flaky"; }
-};
-bool flaky_error::fail_copies = false;
-
-}  // namespace
-
-TEST(Error, EmptyErrorHasNoMessage) {
-    vc::error empty;
-    EXPECT_EQ(empty.get_message(), "");
-    vc::error copy(empty);
-    EXPECT_EQ(copy.get_message(), "");
-    copy = empty;
-    EXPECT_EQ(copy.get_message(), "");
-}
-
-TEST(Error, CopyMoveAndDestroyCallTheTableAsDocumented) {
-    counted_error::copies = counted_error::destroyed = 0;
-    {
-        vc::error e = counted_error("disk full");
-        const int copies_after_construction = counted_error::copies;
-        const int destroyed_after_construction = counted_error::destroyed;
-        EXPECT_EQ(e.get_message(), "disk full");
-
-        vc::error copy(e);
-        EXPECT_EQ(counted_error::copies, copies_after_construction + 1);
-        EXPECT_EQ(copy.get_message(), "disk full");
-
-        vc::error moved(std::move(copy));
-        EXPECT_EQ(counted_error::copies, copies_after_construction + 1) << "moves copy nothing";
-        EXPECT_EQ(counted_error::destroyed, destroyed_after_construction);
-        EXPECT_EQ(copy.get_message(), "");
-        EXPECT_EQ(moved.get_message(), "disk full");
-
-        e = e;  // self-assignment: copy, swap, destroy the old value
-        EXPECT_EQ(e.get_message(), "disk full");
-        EXPECT_EQ(counted_error::copies, copies_after_construction + 2);
-        EXPECT_EQ(counted_error::destroyed, destroyed_after_construction + 1);
-
-        moved = vc::error();
-        EXPECT_EQ(counted_error::destroyed, destroyed_after_construction + 2);
-    }
-    EXPECT_EQ(counted_error::copies + 1, counted_error::destroyed) << "everything made is gone";
-}
-
-TEST(Error, FailedCopyPropagatesAndAssignmentKeepsTheOldValue) {
-    flaky_error::fail_copies = false;
-    const vc::error source = flaky_error();
-    vc::error target = counted_error("kept");
-
-    flaky_error::fail_copies = true;
-    EXPECT_THROW(vc::error copy(source), std::runtime_error);
-    EXPECT_THROW(target = source, std::runtime_error);
-    flaky_error::fail_copies = false;
-    EXPECT_EQ(target.get_message(), "kept");
-    EXPECT_EQ(source.get_message(), "flaky");
-}
-
-TEST(Error, ExpectedAccessAndNullopt) {
-    try {
-        throw vc::bad_expected_access<void>();
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "Bad expected access");
-    }
-    try {
-        throw vc::bad_expected_access<int>(42);
-    } catch (const vc::bad_expected_access<void>& e) {
-        EXPECT_STREQ(e.what(), "Bad expected access");
-        EXPECT_EQ(dynamic_cast<const vc::bad_expected_access<int>&>(e).error(), 42);
-    }
-    EXPECT_EQ(sizeof(vc::nullopt), 1U);
-    static_assert(std::is_empty_v<vc::nullopt_t>);
-}
-
-TEST(Version, NumberAndString) {
-    EXPECT_EQ(vc::get_version_number(), 32896);
-    EXPECT_EQ(vc::get_version_number(), 2 * 16384 + 1 * 128 + 0);
-    EXPECT_STREQ(vc::get_version_string(), "2.1.0");
-    EXPECT_EQ(vc::get_version_string(), vc::get_version_string()) << "static text";
 }

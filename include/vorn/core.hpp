@@ -1,4 +1,5 @@
-// vorn/core.hpp: every family of libvorn-core in one include.
+/// \file
+/// vorn/core.hpp: every family of libvorn-core in one include.
 #ifndef VORN_CORE_HPP
 #define VORN_CORE_HPP
 

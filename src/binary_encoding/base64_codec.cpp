@@ -57,7 +57,6 @@ base64_carry base64_encode_update(const base64_kernels& kernels, const data_chun
             (kernels.alphabet->url ? base64url_scalar_kernels : base64_scalar_kernels)
                 .encode(group, 1, out);
             out += 4;
-            filled = 0;
         }
         const std::size_t groups = n / 3;
         if (groups != 0) {
@@ -145,7 +144,6 @@ decode_outcome base64_decode_update(const base64_kernels& kernels, const data_ch
                 return decode_outcome::refusal();
             }
             out += 3;
-            filled = 0;
         }
         const std::size_t groups = n / 4;
         if (groups != 0) {

@@ -65,6 +65,9 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
         return {0, part.status};
     }
     if (part.bytes.size != 0) {
+        // These bytes are counted by decoded_size_bound, so `out` is not null when there are
+        // any: it is null only for a bound of 0.
+        // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
         std::memcpy(out + outcome.written, part.bytes.bytes, part.bytes.size);
     }
     return {outcome.written + part.bytes.size, decode_status::complete};

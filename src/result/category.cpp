@@ -1,19 +1,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "result/exit_with_message.hpp"
 #include "vorn/core/result.hpp"
 
 namespace vorn::core::v2 {
-
-namespace detail {
-
-void exit_with_message(const char* message, int status) noexcept {
-    std::fprintf(stderr, "%s", message);
-    std::exit(status);
-}
-
-}  // namespace detail
 
 namespace result {
 

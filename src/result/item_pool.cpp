@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "result/exit_with_message.hpp"
+#include "common/exit_with_message.hpp"
 #include "result/result_access.hpp"
 
 namespace vorn::core::v2::detail::item_pool {

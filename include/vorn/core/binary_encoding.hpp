@@ -1,22 +1,23 @@
-// vorn/core/binary_encoding.hpp: streaming binary-to-text encoders and decoders, Base64,
-// URL-safe Base64 and hexadecimal.
-//
-// An encoder takes bytes in any number of pieces and gives the complete text on finish(); a
-// decoder takes text in any number of pieces and gives the complete bytes. Where the pieces
-// are split never matters. Decoding is strict: a text that is not exactly what the encoder
-// writes (Base64 with "=" padding and no whitespace; hex digits in pairs, either case) is
-// refused, and a refused text decodes to an empty byte_array.
-//
-//   namespace vc = vorn::core::v2;
-//   std::string text = vc::binary_encoder::encode(vc::binary_encoding::base64, bytes);
-//
-//   vc::binary_decoder decoder(vc::binary_encoding::base64);
-//   decoder.add_string("Zm9v");
-//   decoder.add_string("YmE=");
-//   vc::byte_array decoded = decoder.finish();   // "fooba"; empty if the text was refused
-//
-//   char out[64];                                 // no allocation: the caller's buffer
-//   std::size_t n = vc::binary_encoder::encode_to(vc::binary_encoding::base64url, "foo", out);
+/// \file
+/// vorn/core/binary_encoding.hpp: streaming binary-to-text encoders and decoders, Base64,
+/// URL-safe Base64 and hexadecimal.
+///
+/// An encoder takes bytes in any number of pieces and gives the complete text on finish(); a
+/// decoder takes text in any number of pieces and gives the complete bytes. Where the pieces
+/// are split never matters. Decoding is strict: a text that is not exactly what the encoder
+/// writes (Base64 with "=" padding and no whitespace; hex digits in pairs, either case) is
+/// refused, and a refused text decodes to an empty byte_array.
+///
+///   namespace vc = vorn::core::v2;
+///   std::string text = vc::binary_encoder::encode(vc::binary_encoding::base64, bytes);
+///
+///   vc::binary_decoder decoder(vc::binary_encoding::base64);
+///   decoder.add_string("Zm9v");
+///   decoder.add_string("YmE=");
+///   vc::byte_array decoded = decoder.finish();   // "fooba"; empty if the text was refused
+///
+///   char out[64];                                 // no allocation: the caller's buffer
+///   std::size_t n = vc::binary_encoder::encode_to(vc::binary_encoding::base64url, "foo", out);
 #ifndef VORN_CORE_BINARY_ENCODING_HPP
 #define VORN_CORE_BINARY_ENCODING_HPP
 
@@ -30,27 +31,28 @@
 
 namespace vorn::core::v2 {
 
-// The text form. Any other value is refused with std::logic_error by the constructors and the
-// one-shot functions below.
+/// The text form. Any other value is refused with std::logic_error by the constructors and the
+/// one-shot functions below.
 enum class binary_encoding : std::uint32_t {
-    hex = 0,     // two lower-case digits per byte; decoding accepts either case
-    base64 = 1,  // RFC 4648 section 4: standard alphabet, "=" padding, no line breaks
-    // RFC 4648 section 5: "-" and "_" in place of "+" and "/", which it refuses. Written
-    // without padding; read without padding or with exactly the right padding.
+    hex = 0,     ///< two lower-case digits per byte; decoding accepts either case
+    base64 = 1,  ///< RFC 4648 section 4: standard alphabet, "=" padding, no line breaks
+    /// RFC 4648 section 5: "-" and "_" in place of "+" and "/", which it refuses. Written
+    /// without padding; read without padding or with exactly the right padding.
     base64url = 2,
 };
 
-// What the text fed so far is.
+/// What the text fed so far is.
 enum class decode_status : std::uint32_t {
-    complete = 0,    // a whole text (the empty one included): finish() gives its bytes
-    incomplete = 1,  // it ends inside a group; more input can still complete it
-    refused = 2,     // no continuation can make it valid: finish() gives an empty array
+    complete = 0,    ///< a whole text (the empty one included): finish() gives its bytes
+    incomplete = 1,  ///< it ends inside a group; more input can still complete it
+    refused = 2,     ///< no continuation can make it valid: finish() gives an empty array
 };
 
-// What decoding into a caller's buffer wrote.
+/// What decoding into a caller's buffer wrote.
 struct decode_result {
-    std::size_t size;      // bytes written; 0 unless status is complete
-    decode_status status;  // incomplete and refused texts both write nothing
+    std::size_t size;      ///< bytes written; 0 unless status is complete
+    decode_status status;  ///< incomplete and refused texts both write nothing
+    /// True unless status is complete, that is whenever nothing usable was written.
     bool refused() const noexcept { return status != decode_status::complete; }
 };
 
@@ -59,32 +61,37 @@ struct binary_encoder_impl;
 struct binary_decoder_impl;
 }  // namespace detail
 
-// Turns bytes into text, fed in any number of pieces.
+/// Turns bytes into text, fed in any number of pieces.
 class VORN_CORE_API binary_encoder {
   public:
-    // An encoder with no input yet. Throws std::logic_error for an invalid `encoding`, and
-    // std::bad_alloc.
+    /// An encoder with no input yet. Throws std::logic_error for an invalid `encoding`, and
+    /// std::bad_alloc.
     explicit binary_encoder(binary_encoding encoding);
-    // An independent copy: continuing either stream does not affect the other.
+    /// An independent copy: continuing either stream does not affect the other.
     binary_encoder(const binary_encoder& other);
     ~binary_encoder();
-    // Makes this encoder an independent copy of `other`. On an exception it is unchanged.
+    /// Makes this encoder an independent copy of `other`. On an exception it is unchanged.
     binary_encoder& operator=(const binary_encoder& other);
 
-    // Feeds `size` bytes (none when size is 0). Throws std::bad_alloc or std::length_error;
-    // the encoder may then only be destroyed or assigned.
+    /// Feeds `size` bytes (none when size is 0). Throws std::bad_alloc or std::length_error;
+    /// the encoder may then only be destroyed or assigned.
+    ///@{
     void add_data(const unsigned char* data, std::size_t size);
     void add_data(const byte_array& data);
-    // Feeds the characters of `data` as bytes (a std::string, a string literal); no copy is
-    // made. A C string is read up to its NUL and never converted to a byte_array.
+    ///@}
+    /// Feeds the characters of `data` as bytes (a std::string, a string literal); no copy is
+    /// made. A C string is read up to its NUL and never converted to a byte_array.
+    ///@{
     void add_data(std::string_view data);
     void add_data(const char* data) { add_data(std::string_view(data)); }
+    ///@}
 
-    // The complete text of everything fed since construction. Changes nothing: it may be
-    // called again, and feeding may go on, a later finish() covering all of it.
+    /// The complete text of everything fed since construction. Changes nothing: it may be
+    /// called again, and feeding may go on, a later finish() covering all of it.
     std::string finish() const;
 
-    // The text of `size` bytes, in one call.
+    /// The text of `size` bytes, in one call.
+    ///@{
     static std::string encode(binary_encoding encoding, const unsigned char* data,
                               std::size_t size);
     static std::string encode(binary_encoding encoding, const byte_array& data);
@@ -92,90 +99,110 @@ class VORN_CORE_API binary_encoder {
     static std::string encode(binary_encoding encoding, const char* data) {
         return encode(encoding, std::string_view(data));
     }
+    ///@}
 
-    // The exact size of the text of `size` bytes. Throws std::length_error when it does not
-    // fit in size_t, std::logic_error for an invalid `encoding`.
+    /// The exact size of the text of `size` bytes. Throws std::length_error when it does not
+    /// fit in size_t, std::logic_error for an invalid `encoding`.
     static std::size_t encoded_size(binary_encoding encoding, std::size_t size);
-    // Writes the text of `size` bytes to `out`, which holds encoded_size(encoding, size)
-    // characters (no terminator is added), and returns that size. Never allocates.
+    /// Writes the text of `size` bytes to `out`, which holds encoded_size(encoding, size)
+    /// characters (no terminator is added), and returns that size. Never allocates.
+    ///@{
     static std::size_t encode_to(binary_encoding encoding, const unsigned char* data,
                                  std::size_t size, char* out);
     static std::size_t encode_to(binary_encoding encoding, std::string_view data, char* out) {
         return encode_to(encoding, reinterpret_cast<const unsigned char*>(data.data()), data.size(),
                          out);
     }
+    ///@}
 
-    // The size finish() would return now, and its text written to `out` (which holds that
-    // many characters) without allocating; returns the size written. Both change nothing.
+    /// The size finish() would return now, and its text written to `out` (which holds that
+    /// many characters) without allocating; returns the size written. Both change nothing.
+    ///@{
     std::size_t finished_size() const noexcept;
     std::size_t finish_to(char* out) const noexcept;
+    ///@}
 
   private:
     detail::binary_encoder_impl* impl_;
 };
 
-// Turns text back into bytes, fed in any number of pieces.
+/// Turns text back into bytes, fed in any number of pieces.
 class VORN_CORE_API binary_decoder {
   public:
-    // A decoder with no input yet. Throws std::logic_error for an invalid `encoding`, and
-    // std::bad_alloc.
+    /// A decoder with no input yet. Throws std::logic_error for an invalid `encoding`, and
+    /// std::bad_alloc.
     explicit binary_decoder(binary_encoding encoding);
-    // An independent copy: continuing either stream does not affect the other.
+    /// An independent copy: continuing either stream does not affect the other.
     binary_decoder(const binary_decoder& other);
     ~binary_decoder();
-    // Makes this decoder an independent copy of `other`. On an exception it is unchanged.
+    /// Makes this decoder an independent copy of `other`. On an exception it is unchanged.
     binary_decoder& operator=(const binary_decoder& other);
 
-    // Feeds `size` characters (none when size is 0). A character that can never be part of a
-    // valid text refuses the whole stream for good, whatever is fed later. Throws
-    // std::bad_alloc or std::length_error; the decoder may then only be destroyed or assigned.
+    /// Feeds `size` characters (none when size is 0). A character that can never be part of a
+    /// valid text refuses the whole stream for good, whatever is fed later. Throws
+    /// std::bad_alloc or std::length_error; the decoder may then only be destroyed or assigned.
+    ///@{
     void add_string(const char* text, std::size_t size);
     void add_string(const std::string& text);
-    // `text` is NUL-terminated and not null.
+    ///@}
+    /// `text` is NUL-terminated and not null.
+    ///@{
     void add_string(const char* text);
     void add_string(std::string_view text);
+    ///@}
 
-    // What the text fed so far is; see decode_status. A refused stream stays refused.
+    /// What the text fed so far is; see decode_status. A refused stream stays refused.
     decode_status get_status() const noexcept;
+    /// get_status() compared with one status.
+    ///@{
     bool is_complete() const noexcept { return get_status() == decode_status::complete; }
     bool is_incomplete() const noexcept { return get_status() == decode_status::incomplete; }
     bool is_refused() const noexcept { return get_status() == decode_status::refused; }
+    ///@}
 
-    // The bytes of everything fed since construction, or an empty array when the text is
-    // refused. A text that merely ends early (a Base64 group short of four characters, an
-    // unpaired hex digit) gives an empty array now, and feeding the rest completes it.
-    // Changes nothing: it may be called again, and feeding may go on.
+    /// The bytes of everything fed since construction, or an empty array when the text is
+    /// refused. A text that merely ends early (a Base64 group short of four characters, an
+    /// unpaired hex digit) gives an empty array now, and feeding the rest completes it.
+    /// Changes nothing: it may be called again, and feeding may go on.
     byte_array finish() const;
 
-    // The bytes of `text`, or an empty array when it is refused, in one call.
+    /// The bytes of `text`, or an empty array when it is refused, in one call.
+    ///@{
     static byte_array decode(binary_encoding encoding, const char* text, std::size_t size);
     static byte_array decode(binary_encoding encoding, const std::string& text);
-    // `text` is NUL-terminated and not null.
+    ///@}
+    /// `text` is NUL-terminated and not null.
+    ///@{
     static byte_array decode(binary_encoding encoding, const char* text);
     static byte_array decode(binary_encoding encoding, std::string_view text);
-    // As decode, and `status` tells whether the text was complete, incomplete or refused
-    // (the array is empty unless it was complete).
+    ///@}
+    /// As decode, and `status` tells whether the text was complete, incomplete or refused
+    /// (the array is empty unless it was complete).
     static byte_array decode(binary_encoding encoding, std::string_view text,
                              decode_status& status);
 
-    // At least the number of bytes a text of `size` characters decodes to: exact for a
-    // valid hex or unpadded Base64url text, at most 2 more for a padded Base64 one. Throws
-    // std::logic_error for an invalid `encoding`.
+    /// At least the number of bytes a text of `size` characters decodes to: exact for a
+    /// valid hex or unpadded Base64url text, at most 2 more for a padded Base64 one. Throws
+    /// std::logic_error for an invalid `encoding`.
     static std::size_t decoded_size_bound(binary_encoding encoding, std::size_t size);
-    // Decodes `text` into `out`, which holds decoded_size_bound(encoding, text size) bytes,
-    // without allocating. Returns the bytes written and the text's status; an incomplete or
-    // refused text writes nothing that counts (out may hold scratch bytes).
+    /// Decodes `text` into `out`, which holds decoded_size_bound(encoding, text size) bytes,
+    /// without allocating. Returns the bytes written and the text's status; an incomplete or
+    /// refused text writes nothing that counts (out may hold scratch bytes).
+    ///@{
     static decode_result decode_to(binary_encoding encoding, const char* text, std::size_t size,
                                    unsigned char* out);
     static decode_result decode_to(binary_encoding encoding, std::string_view text,
                                    unsigned char* out) {
         return decode_to(encoding, text.data(), text.size(), out);
     }
+    ///@}
 
-    // The number of bytes finish() would return now, and those bytes written to `out` (which
-    // holds that many) without allocating; returns the size and the status. Change nothing.
+    /// The number of bytes finish() would return now, and those bytes written to `out` (which
+    /// holds that many) without allocating; returns the size and the status. Change nothing.
+    ///@{
     std::size_t finished_size() const noexcept;
     decode_result finish_to(unsigned char* out) const noexcept;
+    ///@}
 
   private:
     detail::binary_decoder_impl* impl_;

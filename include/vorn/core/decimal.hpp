@@ -1,21 +1,22 @@
-// vorn/core/decimal.hpp: a fixed-point number and its locale-independent text.
-//
-// A decimal is a signed 64-bit `number` scaled by a power of ten, the signed 16-bit `factor`:
-// its value is number × 10^factor. Sums, differences and products are exact integer
-// operations (sums at the finer of the two scales) that throw std::overflow_error rather than
-// lose a digit; the pair is never normalised, but comparisons and hashing go by exact value.
-//
-//   namespace vc = vorn::core::v2;
-//   vc::decimal price(1990, -2);                 // 19.90
-//   vc::decimal tax(15, -1);                     // 1.5
-//   vc::decimal total = price + tax;             // decimal(2140, -2)
-//   std::string text = total.to_string(2, ',');  // "21,40", whatever the global locale
-//
-//   vc::decimal amount;
-//   const std::string received = "12,50";
-//   if (vc::value_converter<vc::decimal>(',').make_value(amount, received.data(),
-//                                                        received.size())
-//       == vc::converter_status::success) { ... }  // decimal(1250, -2)
+/// \file
+/// vorn/core/decimal.hpp: a fixed-point number and its locale-independent text.
+///
+/// A decimal is a signed 64-bit `number` scaled by a power of ten, the signed 16-bit `factor`:
+/// its value is number × 10^factor. Sums, differences and products are exact integer
+/// operations (sums at the finer of the two scales) that throw std::overflow_error rather than
+/// lose a digit; the pair is never normalised, but comparisons and hashing go by exact value.
+///
+///   namespace vc = vorn::core::v2;
+///   vc::decimal price(1990, -2);                 // 19.90
+///   vc::decimal tax(15, -1);                     // 1.5
+///   vc::decimal total = price + tax;             // decimal(2140, -2)
+///   std::string text = total.to_string(2, ',');  // "21,40", whatever the global locale
+///
+///   vc::decimal amount;
+///   const std::string received = "12,50";
+///   if (vc::value_converter<vc::decimal>(',').make_value(amount, received.data(),
+///                                                        received.size())
+///       == vc::converter_status::success) { ... }  // decimal(1250, -2)
 #ifndef VORN_CORE_DECIMAL_HPP
 #define VORN_CORE_DECIMAL_HPP
 
@@ -31,84 +32,97 @@ namespace vorn::core::v2 {
 
 class decimal;
 
-// Reads a decimal from text: an optional "-", one or more ASCII digits, and optionally the
-// separator followed by one or more digits, nothing else (no spaces, "+", exponent or
-// grouping). "12.50" reads as decimal(1250, -2): the factor is minus the count of decimals
-// written; leading zeros are allowed and "-0.00" is decimal(0, -2).
-// Refused, with `out` unchanged: empty text, "-", ".", "1.", ".5", a number beyond the signed
-// 64-bit range and more than 32768 decimals. A digit as separator is read as a digit.
-// What to_string(p, separator) writes for decimal(n, -p) reads back equal to it.
+/// Reads a decimal from text: an optional "-", one or more ASCII digits, and optionally the
+/// separator followed by one or more digits, nothing else (no spaces, "+", exponent or
+/// grouping). "12.50" reads as decimal(1250, -2): the factor is minus the count of decimals
+/// written; leading zeros are allowed and "-0.00" is decimal(0, -2).
+/// Refused, with `out` unchanged: empty text, "-", ".", "1.", ".5", a number beyond the signed
+/// 64-bit range and more than 32768 decimals. A digit as separator is read as a digit.
+/// What to_string(p, separator) writes for decimal(n, -p) reads back equal to it.
 template <>
 class VORN_CORE_API value_converter<decimal> {
   public:
-    // Reads '.' as the separator.
+    /// Reads '.' as the separator.
     constexpr value_converter() noexcept = default;
-    // Reads `separator` (any character, NUL included) as the separator.
+    /// Reads `separator` (any character, NUL included) as the separator.
     constexpr explicit value_converter(char separator) noexcept : separator_(separator) {}
 
-    // Returns success with the value in `out`, or invalid_format with `out` unchanged. Reads
-    // exactly `length` characters at `text`; never allocates or throws.
+    /// Returns success with the value in `out`, or invalid_format with `out` unchanged. Reads
+    /// exactly `length` characters at `text`; never allocates or throws.
     converter_status make_value(decimal& out, const char* text, std::size_t length) const noexcept;
 
   private:
     char separator_ = '.';
 };
 
-// A value of number × 10^factor held in one owned heap block. Every constructor allocates the
-// block and may throw std::bad_alloc; a moved-from decimal keeps its value (moves copy).
+/// A value of number × 10^factor held in one owned heap block. Every constructor allocates the
+/// block and may throw std::bad_alloc; a moved-from decimal keeps its value (moves copy).
 class VORN_CORE_API decimal {
   public:
-    // Number 0, factor 0.
+    /// Number 0, factor 0.
     decimal();
-    // Stores both unchanged: decimal(100, -2) and decimal(1, 0) are equal in value but report
-    // different numbers and factors.
+    /// Stores both unchanged: decimal(100, -2) and decimal(1, 0) are equal in value but report
+    /// different numbers and factors.
+    ///@{
     decimal(long long number, short factor);
     decimal(const decimal& other);
-    // Copies: the source keeps its value.
+    ///@}
+    /// Copies: the source keeps its value.
     decimal(decimal&& other);
     ~decimal();
 
-    // Copy the source's number and factor; never throw, the source is unchanged.
+    /// Copy the source's number and factor; never throw, the source is unchanged.
+    ///@{
     decimal& operator=(const decimal& other) noexcept;
     decimal& operator=(decimal&& other) noexcept;
+    ///@}
 
+    /// The stored number and factor: the value is number × 10^factor.
+    ///@{
     long long get_number() const noexcept;
     short get_factor() const noexcept;
+    ///@}
 
-    // The exact sum or difference (this − other) at the smaller of the two factors; neither
-    // operand changes. Throws std::overflow_error exactly when the exact result at that factor
-    // does not fit in a signed 64-bit number.
+    /// The exact sum or difference (this − other) at the smaller of the two factors; neither
+    /// operand changes. Throws std::overflow_error exactly when the exact result at that factor
+    /// does not fit in a signed 64-bit number.
+    ///@{
     decimal operator+(const decimal& other);
     decimal operator-(const decimal& other);
-    // The same results for a const left operand.
+    ///@}
+    /// The same results for a const left operand.
+    ///@{
     decimal operator+(const decimal& other) const;
     decimal operator-(const decimal& other) const;
-    // This object becomes the sum or difference above; on std::overflow_error it is unchanged.
-    // Never allocates.
+    ///@}
+    /// This object becomes the sum or difference above; on std::overflow_error it is unchanged.
+    /// Never allocates.
+    ///@{
     decimal& operator+=(const decimal& other);
     decimal& operator-=(const decimal& other);
+    ///@}
 
-    // decimal(-number, factor); throws std::overflow_error for the smallest 64-bit number.
+    /// decimal(-number, factor); throws std::overflow_error for the smallest 64-bit number.
     decimal operator-() const;
-    // decimal(product of the numbers, sum of the factors), exactly; throws std::overflow_error
-    // exactly when the product does not fit in 64 bits or the sum of the factors in 16 bits.
+    /// decimal(product of the numbers, sum of the factors), exactly; throws std::overflow_error
+    /// exactly when the product does not fit in 64 bits or the sum of the factors in 16 bits.
     decimal operator*(const decimal& other) const;
-    // This object becomes the product above; on std::overflow_error it is unchanged.
+    /// This object becomes the product above; on std::overflow_error it is unchanged.
     decimal& operator*=(const decimal& other);
 
-    // Negative, zero or positive as this value is below, equal to or above other's, by exact
-    // value whatever the factors (decimal(10, -1) equals decimal(1, 0)); never overflows.
+    /// Negative, zero or positive as this value is below, equal to or above other's, by exact
+    /// value whatever the factors (decimal(10, -1) equals decimal(1, 0)); never overflows.
     int compare(const decimal& other) const noexcept;
-    // A hash of the value: equal values (by compare) hash equal whatever their factors.
+    /// A hash of the value: equal values (by compare) hash equal whatever their factors.
     std::size_t hash() const noexcept;
 
-    // The exact value number × 10^factor as fixed-point text with `precision` decimals after
-    // `separator` (none when precision is 0), rounded to nearest with ties to even, never
-    // grouped, whatever the global locale: decimal(12345, -2).to_string(2, ',') is "123,45",
-    // decimal(125, -3).to_string(2, '.') is "0.12", decimal(1, 28).to_string(0, '.') is a 1
-    // and 28 zeros, and a negative value that rounds to zero keeps its sign ("-0.00").
-    // Precisions above 2147483647 count as 2147483647; a text too long for memory throws
-    // std::bad_alloc or std::length_error.
+    /// The exact value number × 10^factor as fixed-point text with `precision` decimals after
+    /// `separator` (none when precision is 0), rounded to nearest with ties to even, never
+    /// grouped, whatever the global locale: decimal(12345, -2).to_string(2, ',') is "123,45",
+    /// decimal(125, -3).to_string(2, '.') is "0.12", decimal(1, 28).to_string(0, '.') is a 1
+    /// and 28 zeros, and a negative value that rounds to zero keeps its sign ("-0.00").
+    /// Precisions above 2147483647 count as 2147483647; a text too long for memory throws
+    /// std::bad_alloc or std::length_error.
     std::string to_string(unsigned int precision, char separator) const;
 
   private:
@@ -117,6 +131,8 @@ class VORN_CORE_API decimal {
     block* block_;
 };
 
+/// Comparisons by exact value, through compare(): decimal(10, -1) == decimal(1, 0).
+///@{
 inline bool operator==(const decimal& a, const decimal& b) noexcept {
     return a.compare(b) == 0;
 }
@@ -135,18 +151,20 @@ inline bool operator>(const decimal& a, const decimal& b) noexcept {
 inline bool operator>=(const decimal& a, const decimal& b) noexcept {
     return a.compare(b) >= 0;
 }
+///@}
 
-// Writes the value at its own scale: to_string(-factor, '.') for a negative factor, else
-// to_string(0, '.') (decimal(1250, -2) as 12.50, decimal(7, 3) as 7000). Honours the stream's
-// width and fill like a string.
+/// Writes the value at its own scale: to_string(-factor, '.') for a negative factor, else
+/// to_string(0, '.') (decimal(1250, -2) as 12.50, decimal(7, 3) as 7000). Honours the stream's
+/// width and fill like a string.
 VORN_CORE_API std::ostream& operator<<(std::ostream& out, const decimal& value);
 
 }  // namespace vorn::core::v2
 
 namespace std {
-// Hashes by value, consistently with ==.
+/// Hashes by value, consistently with ==.
 template <>
 struct hash<vorn::core::v2::decimal> {
+    /// value.hash().
     size_t operator()(const vorn::core::v2::decimal& value) const noexcept { return value.hash(); }
 };
 }  // namespace std

@@ -1,17 +1,18 @@
-// vorn/core/text_formatter.hpp: numbered placeholders in a text, filled by the caller.
-//
-// text_formatter::parser finds every placeholder "{N}" or "{N: parameters}" of a text (N one
-// or more ASCII digits, the colon followed by exactly one space). The caller binds a
-// replacement to each placeholder and make_string() gives the text with every placeholder
-// replaced; an unbound placeholder disappears. The formatter never interprets N or the
-// parameters: get_arguments(), has_arg_escape() and has_arg_args() report them.
-//
-//   namespace vc = vorn::core::v2;
-//   vc::text_formatter f = vc::text_formatter::parser("Olá {0}, você tem {1} mensagens.");
-//   f.bind(0, "Ana").bind(1, 3);
-//   std::string text = f.make_string();  // "Olá Ana, você tem 3 mensagens."
-//
-// There is no escape for literal braces: text that does not form a placeholder stays as it is.
+/// \file
+/// vorn/core/text_formatter.hpp: numbered placeholders in a text, filled by the caller.
+///
+/// text_formatter::parser finds every placeholder "{N}" or "{N: parameters}" of a text (N one
+/// or more ASCII digits, the colon followed by exactly one space). The caller binds a
+/// replacement to each placeholder and make_string() gives the text with every placeholder
+/// replaced; an unbound placeholder disappears. The formatter never interprets N or the
+/// parameters: get_arguments(), has_arg_escape() and has_arg_args() report them.
+///
+///   namespace vc = vorn::core::v2;
+///   vc::text_formatter f = vc::text_formatter::parser("Olá {0}, você tem {1} mensagens.");
+///   f.bind(0, "Ana").bind(1, 3);
+///   std::string text = f.make_string();  // "Olá Ana, você tem 3 mensagens."
+///
+/// There is no escape for literal braces: text that does not form a placeholder stays as it is.
 #ifndef VORN_CORE_TEXT_FORMATTER_HPP
 #define VORN_CORE_TEXT_FORMATTER_HPP
 
@@ -27,21 +28,27 @@
 
 namespace vorn::core {
 
-// A view of read-only characters: a pointer and a length. The characters need not end in a
-// NUL and may contain any byte. The viewed text must outlive the view.
+/// A view of read-only characters: a pointer and a length. The characters need not end in a
+/// NUL and may contain any byte. The viewed text must outlive the view.
 class string_view {
   public:
     constexpr string_view() noexcept : data_(""), size_(0) {}
+    /// The `size` characters at `data`.
     constexpr string_view(const char* data, std::size_t size) noexcept : data_(data), size_(size) {}
-    // The characters up to the terminating NUL.
+    /// The characters up to the terminating NUL.
+    ///@{
     constexpr string_view(const char* text) noexcept
         : data_(text), size_(std::char_traits<char>::length(text)) {}
     string_view(const std::string& text) noexcept : data_(text.data()), size_(text.size()) {}
     constexpr string_view(std::string_view text) noexcept
         : data_(text.data()), size_(text.size()) {}
+    ///@}
 
+    /// The first viewed character, and the number of characters.
+    ///@{
     constexpr const char* data() const noexcept { return data_; }
     constexpr std::size_t size() const noexcept { return size_; }
+    ///@}
 
   private:
     const char* data_;
@@ -50,28 +57,37 @@ class string_view {
 
 namespace v2 {
 
-// One placeholder as found in a text: its digits (`name`, as written, leading zeros kept), its
-// parameter text (`params`, empty when there is none), its whole text (`full_arg`) and its
-// byte offsets [begin, end) in the text. A plain value; moving an argument copies it.
+/// One placeholder as found in a text: its digits (`name`, as written, leading zeros kept), its
+/// parameter text (`params`, empty when there is none), its whole text (`full_arg`) and its
+/// byte offsets [begin, end) in the text. A plain value; moving an argument copies it.
 class VORN_CORE_API argument {
   public:
-    // Empty texts, offsets 0. May throw std::bad_alloc, like the copy.
+    /// Empty texts, offsets 0. May throw std::bad_alloc, like the copy.
     argument();
+    /// Copies every field; the copies are independent.
+    ///@{
     argument(const argument& other);
     argument& operator=(const argument& other);
+    ///@}
     ~argument();
 
+    /// Replace one field; the texts are copied and may throw std::bad_alloc.
+    ///@{
     void set_name(const std::string& name);
     void set_params(const std::string& params);
     void set_full_arg(const std::string& full_arg);
     void set_begin(const unsigned long& begin) noexcept;
     void set_end(const unsigned long& end) noexcept;
+    ///@}
 
+    /// The fields as last set.
+    ///@{
     std::string get_name() const;
     std::string get_params() const;
     std::string get_full_arg() const;
     unsigned long get_begin() const noexcept;
     unsigned long get_end() const noexcept;
+    ///@}
 
   private:
     friend class text_formatter;
@@ -79,66 +95,74 @@ class VORN_CORE_API argument {
     block* block_;
 };
 
-// A text with its placeholders and the replacements bound to them. Copies are independent.
-// Not synchronised: make_string() records empty bindings, so even it needs external locking
-// when one formatter is shared between threads.
+/// A text with its placeholders and the replacements bound to them. Copies are independent.
+/// Not synchronised: make_string() records empty bindings, so even it needs external locking
+/// when one formatter is shared between threads.
 class VORN_CORE_API text_formatter {
   public:
-    // Empty text, no placeholders, no replacements. May throw std::bad_alloc, like every
-    // constructor and copy.
+    /// Empty text, no placeholders, no replacements. May throw std::bad_alloc, like every
+    /// constructor and copy.
+    ///@{
     text_formatter();
     text_formatter(const text_formatter& other);
-    // Takes the source's text, placeholders and replacements; the source is left empty and
-    // usable.
+    ///@}
+    /// Takes the source's text, placeholders and replacements; the source is left empty and
+    /// usable.
     text_formatter(text_formatter&& other);
-    // Self-assignment changes nothing; on std::bad_alloc this object is unchanged.
+    /// Self-assignment changes nothing; on std::bad_alloc this object is unchanged.
     text_formatter& operator=(const text_formatter& other);
-    // Releases this object's contents and takes the source's; the source is left empty.
-    // Moving an object into itself leaves it unchanged.
+    /// Releases this object's contents and takes the source's; the source is left empty.
+    /// Moving an object into itself leaves it unchanged.
     text_formatter& operator=(text_formatter&& other) noexcept;
     ~text_formatter();
 
-    // Copies `text` and finds its placeholders, left to right, in time linear in its length.
-    // A placeholder is "{", digits, then either "}" or ": ", a run of characters other than
-    // "{" and the last "}" before the next "{" (or the end): "{0: a}b} {1}" holds "{0: a}b}"
-    // and "{1}"; "{0:x}", "{0 }" and "{0: a {1}"'s first part stay literal text.
+    /// Copies `text` and finds its placeholders, left to right, in time linear in its length.
+    /// A placeholder is "{", digits, then either "}" or ": ", a run of characters other than
+    /// "{" and the last "}" before the next "{" (or the end): "{0: a}b} {1}" holds "{0: a}b}"
+    /// and "{1}"; "{0:x}", "{0 }" and "{0: a {1}"'s first part stay literal text.
     static text_formatter parser(core::string_view text);
 
-    // Copies of the placeholders in order of appearance; changing them changes nothing here.
+    /// Copies of the placeholders in order of appearance; changing them changes nothing here.
+    ///@{
     std::vector<argument> get_arguments();
     std::vector<argument> get_arguments() const;
+    ///@}
 
-    // True when some placeholder's digits are exactly n in decimal without leading zeros
-    // ("{07}" does not count for 7).
+    /// True when some placeholder's digits are exactly n in decimal without leading zeros
+    /// ("{07}" does not count for 7).
+    ///@{
     bool has_arg_escape(unsigned long n) noexcept;
     bool has_arg_escape(unsigned long n) const noexcept;
-    // True when the first placeholder numbered n (as for has_arg_escape) has non-empty
-    // parameters; later placeholders with the same number are not consulted.
+    ///@}
+    /// True when the first placeholder numbered n (as for has_arg_escape) has non-empty
+    /// parameters; later placeholders with the same number are not consulted.
+    ///@{
     bool has_arg_args(unsigned long n) noexcept;
     bool has_arg_args(unsigned long n) const noexcept;
+    ///@}
 
-    // Binds `replacement` to every placeholder whose whole text is exactly `placeholder`
-    // ("{0}" and "{0: x}" are bound independently); binding again replaces the previous one.
+    /// Binds `replacement` to every placeholder whose whole text is exactly `placeholder`
+    /// ("{0}" and "{0: x}" are bound independently); binding again replaces the previous one.
     text_formatter& replace_arg_escape_impl(const std::string& placeholder,
                                             const std::string& replacement);
 
-    // The text with every placeholder replaced by its binding, inserted literally and never
-    // scanned again; a placeholder without one is removed and receives an empty binding.
+    /// The text with every placeholder replaced by its binding, inserted literally and never
+    /// scanned again; a placeholder without one is removed and receives an empty binding.
     std::string make_string();
 
-    // Binds the text of `value` to every placeholder numbered n (as for has_arg_escape),
-    // whatever its parameters. Texts (std::string, std::string_view, C strings, char) are
-    // bound as they are, bool as "true"/"false", integers and floating-point numbers as
-    // std::to_chars writes them (shortest form), a decimal as to_string(2, '.').
+    /// Binds the text of `value` to every placeholder numbered n (as for has_arg_escape),
+    /// whatever its parameters. Texts (std::string, std::string_view, C strings, char) are
+    /// bound as they are, bool as "true"/"false", integers and floating-point numbers as
+    /// std::to_chars writes them (shortest form), a decimal as to_string(2, '.').
     template <class T>
     text_formatter& bind(unsigned long n, const T& value);
 
-    // Binds a copy of `replacement` to every placeholder numbered n (as for has_arg_escape),
-    // exactly as replace_arg_escape_impl of each one's whole text would. Binding every
-    // placeholder of a text this way costs time linear in the text plus the bound texts.
+    /// Binds a copy of `replacement` to every placeholder numbered n (as for has_arg_escape),
+    /// exactly as replace_arg_escape_impl of each one's whole text would. Binding every
+    /// placeholder of a text this way costs time linear in the text plus the bound texts.
     text_formatter& bind_text(unsigned long n, std::string_view replacement);
 
-    // Binds value.to_string(precision, separator) to every placeholder numbered n.
+    /// Binds value.to_string(precision, separator) to every placeholder numbered n.
     text_formatter& bind(unsigned long n, const decimal& value, unsigned int precision,
                          char separator);
 
@@ -152,7 +176,7 @@ namespace detail {
 template <class T>
 struct unsupported_bind_type : std::false_type {};
 
-// The integer types std::to_chars writes; character types other than char are left out.
+/// The integer types std::to_chars writes; character types other than char are left out.
 template <class T>
 inline constexpr bool is_bound_as_number =
     std::is_same_v<T, signed char> || std::is_same_v<T, unsigned char> ||
@@ -161,7 +185,7 @@ inline constexpr bool is_bound_as_number =
     std::is_same_v<T, unsigned long> || std::is_same_v<T, long long> ||
     std::is_same_v<T, unsigned long long> || std::is_floating_point_v<T>;
 
-// Binds the text of `value` through f.bind_text, writing numbers into a local buffer.
+/// Binds the text of `value` through f.bind_text, writing numbers into a local buffer.
 template <class T>
 text_formatter& bind_value(text_formatter& f, unsigned long n, const T& value) {
     if constexpr (std::is_same_v<T, decimal>) {

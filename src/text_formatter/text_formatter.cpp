@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "text/placeholder_scanner.hpp"
+#include "text_formatter/placeholder_scanner.hpp"
 
 namespace vorn::core {
 
@@ -225,7 +225,9 @@ argument::argument() : block_(new block) {}
 argument::argument(const argument& other) : block_(new block(*other.block_)) {}
 
 argument& argument::operator=(const argument& other) {
-    *block_ = *other.block_;
+    if (this != &other) {
+        *block_ = *other.block_;
+    }
     return *this;
 }
 
@@ -280,6 +282,9 @@ text_formatter::text_formatter() : state_(new state) {}
 
 text_formatter::text_formatter(const text_formatter& other) : state_(new state(*other.state_)) {}
 
+// The source is left empty and usable, which takes a fresh state for it: this allocates and may
+// throw std::bad_alloc, so it cannot be noexcept.
+// NOLINTNEXTLINE(performance-noexcept-move-constructor)
 text_formatter::text_formatter(text_formatter&& other) : state_(new state) {
     std::swap(state_, other.state_);
 }

@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "result/exit_with_message.hpp"
+#include "common/exit_with_message.hpp"
 
 namespace vorn::core::v2 {
 

@@ -1,4 +1,4 @@
-#include "text/placeholder_scanner.hpp"
+#include "text_formatter/placeholder_scanner.hpp"
 
 #include <string.h>
 

@@ -1,6 +1,6 @@
 // Ending the process with a message, for conditions that cannot be reported to a caller.
-#ifndef VORN_CORE_SRC_RESULT_EXIT_WITH_MESSAGE_HPP
-#define VORN_CORE_SRC_RESULT_EXIT_WITH_MESSAGE_HPP
+#ifndef VORN_CORE_SRC_COMMON_EXIT_WITH_MESSAGE_HPP
+#define VORN_CORE_SRC_COMMON_EXIT_WITH_MESSAGE_HPP
 
 namespace vorn::core::v2::detail {
 

@@ -1,4 +1,4 @@
-#include "text/fixed_format.hpp"
+#include "decimal/fixed_format.hpp"
 
 #include <cstddef>
 #include <cstdint>

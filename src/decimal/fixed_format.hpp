@@ -1,6 +1,6 @@
 // Fixed-point text of a decimal value, computed exactly in decimal digits.
-#ifndef VORN_CORE_SRC_TEXT_FIXED_FORMAT_HPP
-#define VORN_CORE_SRC_TEXT_FIXED_FORMAT_HPP
+#ifndef VORN_CORE_SRC_DECIMAL_FIXED_FORMAT_HPP
+#define VORN_CORE_SRC_DECIMAL_FIXED_FORMAT_HPP
 
 #include <cstdint>
 #include <string>
