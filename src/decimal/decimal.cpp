@@ -21,26 +21,7 @@ namespace {
 __extension__ using int128 = __int128;
 __extension__ using uint128 = unsigned __int128;
 
-constexpr std::uint64_t powers_of_ten[] = {1ULL,
-                                           10ULL,
-                                           100ULL,
-                                           1000ULL,
-                                           10000ULL,
-                                           100000ULL,
-                                           1000000ULL,
-                                           10000000ULL,
-                                           100000000ULL,
-                                           1000000000ULL,
-                                           10000000000ULL,
-                                           100000000000ULL,
-                                           1000000000000ULL,
-                                           10000000000000ULL,
-                                           100000000000000ULL,
-                                           1000000000000000ULL,
-                                           10000000000000000ULL,
-                                           100000000000000000ULL,
-                                           1000000000000000000ULL,
-                                           10000000000000000000ULL};
+using detail::powers_of_ten;
 constexpr int largest_scale = 19;
 
 // A result computed before any block is touched, so that a throwing operation changes nothing.
