@@ -267,7 +267,7 @@ job_summary run(const std::vector<std::string>& input, Sink& sink) {
             continue;
         }
         const vc::decimal amount(cents, -2);
-        total = total + amount;
+        total += amount;
 
         vc::text_formatter message = vc::text_formatter::parser(message_template);
         message.bind(0, f.user).bind(1, line).bind(2, amount).bind(
@@ -604,7 +604,7 @@ void family_decimal_ours(benchmark::State& state) {
     for (auto _ : state) {
         const vc::decimal amount(cents[at], -2);
         at = at + 1 == cents.size() ? 0 : at + 1;
-        total = total + amount;
+        total += amount;
         std::string a = amount.to_string(2, '.');
         std::string t = total.to_string(2, '.');
         benchmark::DoNotOptimize(a);

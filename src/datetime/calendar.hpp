@@ -44,16 +44,18 @@ constexpr civil_date civil_from_julian_day(long long julian_day) noexcept {
         day_in_cycle += 146097;
         cycles -= 1;
     }
-    const long long a = day_in_cycle + 32044;
-    const long long b = (4 * a + 3) / 146097;
-    const long long c = a - 146097 * b / 4;
-    const long long d = (4 * c + 3) / 1461;
-    const long long e = c - 1461 * d / 4;
-    const long long m = (5 * e + 2) / 153;
+    // Within a cycle every intermediate is below 2^20: unsigned 32-bit arithmetic is exact
+    // and its divisions by constants are the cheapest.
+    const auto a = static_cast<std::uint32_t>(day_in_cycle + 32044);
+    const std::uint32_t b = (4 * a + 3) / 146097;
+    const std::uint32_t c = a - 146097 * b / 4;
+    const std::uint32_t d = (4 * c + 3) / 1461;
+    const std::uint32_t e = c - 1461 * d / 4;
+    const std::uint32_t m = (5 * e + 2) / 153;
     civil_date result{};
-    result.day = static_cast<unsigned int>(e - (153 * m + 2) / 5 + 1);
-    result.month = static_cast<unsigned int>(m + 3 - 12 * (m / 10));
-    result.year = 400 * cycles + 100 * b + d - 4800 + m / 10;
+    result.day = e - (153 * m + 2) / 5 + 1;
+    result.month = m + 3 - 12 * (m / 10);
+    result.year = 400 * cycles + 100 * static_cast<long long>(b) + d - 4800 + m / 10;
     return result;
 }
 

@@ -12,6 +12,19 @@ namespace detail {
 converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
                                  long long julian_day) noexcept {
     const civil_date c = civil_from_julian_day(julian_day);
+    if (c.year >= 1 && c.year <= 9999) {
+        // The usual years: the fields written directly, YYYY-MM-DD.
+        char* out = scratch + used;
+        const auto year = static_cast<std::uint32_t>(c.year);
+        write_two_digits(out, year / 100);
+        write_two_digits(out + 2, year % 100);
+        out[4] = '-';
+        write_two_digits(out + 5, c.month);
+        out[7] = '-';
+        write_two_digits(out + 8, c.day);
+        used += 10;
+        return converter_status::success;
+    }
     // At least four digits; five places, so that a positive year may take all five while a
     // negative one keeps four digits after its sign.
     if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
@@ -27,6 +40,23 @@ converter_status write_date_text(char* scratch, std::size_t& used, std::size_t c
 converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
                                  int msecs) noexcept {
     const clock_fields c = split_clock(msecs);
+    if (c.hour >= 0 && c.hour <= 99) {
+        // Non-negative hours of two digits: HH:MM:SS, then .mmm when there are milliseconds.
+        char* out = scratch + used;
+        write_two_digits(out, static_cast<std::uint32_t>(c.hour));
+        out[2] = ':';
+        write_two_digits(out + 3, c.minute);
+        out[5] = ':';
+        write_two_digits(out + 6, c.second);
+        used += 8;
+        if (c.milliseconds != 0) {
+            out[8] = '.';
+            out[9] = static_cast<char>('0' + c.milliseconds / 100);
+            write_two_digits(out + 10, c.milliseconds % 100);
+            used += 4;
+        }
+        return converter_status::success;
+    }
     if (!append_signed_field(scratch, used, c.hour, 2, 3)) {
         return converter_status::invalid_format;
     }

@@ -21,32 +21,10 @@ struct number_format {
 // Digit value v is written as digit_alphabet[v].
 inline constexpr char digit_alphabet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
-// Value of each ASCII character as a digit of a base up to 36 (either case for letters), -1 for
-// every other character. Bytes of 128 and above are never digits.
-inline constexpr struct digit_value_table {
-    std::int32_t values[128];
-    constexpr digit_value_table() : values{} {
-        for (int c = 0; c < 128; ++c) {
-            values[c] = -1;
-        }
-        for (int v = 0; v < 10; ++v) {
-            values['0' + v] = v;
-        }
-        for (int v = 0; v < 26; ++v) {
-            values['A' + v] = 10 + v;
-            values['a' + v] = 10 + v;
-        }
-    }
-} digit_values{};
-
 // The value of `c` as a decimal digit, or -1.
 inline int decimal_digit(char c) noexcept {
-    const auto code = static_cast<unsigned char>(c);
-    if (code >= 128) {
-        return -1;
-    }
-    const std::int32_t v = digit_values.values[code];
-    return v <= 9 ? v : -1;
+    const unsigned int v = static_cast<unsigned char>(c) - unsigned{'0'};
+    return v <= 9 ? static_cast<int>(v) : -1;
 }
 
 // Appends `value` at buffer[used] in `format`. On buffer_too_small, `capacity` is raised to
@@ -85,6 +63,23 @@ inline converter_status append_number(const number_format& format, char* buffer,
     }
     used += count;
     return converter_status::success;
+}
+
+// The two digits of every number below 100, "00" to "99", back to back.
+inline constexpr struct two_digit_table {
+    char chars[200];
+    constexpr two_digit_table() : chars{} {
+        for (int v = 0; v < 100; ++v) {
+            chars[2 * v] = static_cast<char>('0' + v / 10);
+            chars[2 * v + 1] = static_cast<char>('0' + v % 10);
+        }
+    }
+} two_digits{};
+
+// Writes `value` (below 100) as two digits at `out`.
+inline void write_two_digits(char* out, std::uint32_t value) noexcept {
+    out[0] = two_digits.chars[2 * value];
+    out[1] = two_digits.chars[2 * value + 1];
 }
 
 // Appends `value` as exactly `digits` decimal digits (leading zeros) with the number writer.
