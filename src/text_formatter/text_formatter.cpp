@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -47,12 +48,45 @@ struct text_hash {
     }
 };
 
-// Copies `size` bytes to `out` and returns the end of the copy.
-char* copy_bytes(char* out, const char* from, std::size_t size) noexcept {
-    if (size != 0) {
+// Copies `size` bytes to `out` and returns the end of the copy. The pieces of a message are
+// mostly a few bytes long: up to 16 are moved inline, as two possibly overlapping words.
+inline char* copy_bytes(char* out, const char* from, std::size_t size) noexcept {
+    if (size > 16) {
         std::memcpy(out, from, size);
+    } else if (size >= 8) {
+        std::uint64_t head;
+        std::uint64_t tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + size - 8, 8);
+        std::memcpy(out, &head, 8);
+        std::memcpy(out + size - 8, &tail, 8);
+    } else if (size >= 4) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+        std::memcpy(out, &head, 4);
+        std::memcpy(out + size - 4, &tail, 4);
+    } else if (size != 0) {
+        out[0] = from[0];
+        out[size / 2] = from[size / 2];
+        out[size - 1] = from[size - 1];
     }
     return out + size;
+}
+
+// Whether the `size` bytes at a and b are equal; placeholder texts are short, and a plain loop
+// beats a call for them.
+bool same_bytes(const char* a, const char* b, std::size_t size) noexcept {
+    if (size > 16) {
+        return std::memcmp(a, b, size) == 0;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A block of `size` uninitialised elements; every element type here is trivial.
@@ -144,7 +178,16 @@ struct text_formatter::state {
     record own_records[inline_records];
     char own_chars[inline_chars];
 
-    state() noexcept { reset(); }
+    state() noexcept
+        : text(own_chars),
+          text_size(0),
+          records(own_records),
+          count(0),
+          record_capacity(inline_records),
+          arena(own_chars),
+          arena_capacity(inline_chars),
+          arena_used(0),
+          arena_dead(0) {}
 
     // The hash indexes view this object's own text, so a copy builds its own; bindings are
     // copied compacted.
@@ -227,7 +270,9 @@ struct text_formatter::state {
             reserve_records(2 * record_capacity);
         }
         record& r = records[count];
-        static_cast<detail::placeholder&>(r) = found;
+        r.begin = found.begin;
+        r.end = found.end;
+        r.name_length = found.name_length;
         r.opener = count;
         r.next_named = none;
         r.numbered = canonical_number(text + found.begin + 1, found.name_length, r.number);
@@ -241,16 +286,23 @@ struct text_formatter::state {
         return std::string_view(text + p.begin, p.end - p.begin);
     }
 
-    // The opener among the first `limit` placeholders whose text is `key`, or none.
-    std::size_t opener_of_text(std::string_view key, std::size_t limit) const noexcept {
+    // Whether two placeholders have the same text; the numbers decide most cases cheaply.
+    bool same_text(const record& a, const record& b) const noexcept {
+        return a.end - a.begin == b.end - b.begin && a.numbered == b.numbered &&
+               (!a.numbered || a.number == b.number) &&
+               same_bytes(text + a.begin, text + b.begin, a.end - a.begin);
+    }
+
+    // The opener of the placeholders whose text is `key`, or none.
+    std::size_t opener_of_text(std::string_view key) const noexcept {
         if (hashed) {
             const auto found = hashed->by_text.find(key);
             return found == hashed->by_text.end() ? none : found->second;
         }
-        for (std::size_t i = 0; i < limit; ++i) {
+        for (std::size_t i = 0; i < count; ++i) {
             const record& r = records[i];
             if (r.opener == i && r.end - r.begin == key.size() &&
-                std::memcmp(text + r.begin, key.data(), key.size()) == 0) {
+                same_bytes(text + r.begin, key.data(), key.size())) {
                 return i;
             }
         }
@@ -300,9 +352,14 @@ struct text_formatter::state {
         for (std::size_t i = 0; i < count; ++i) {
             record& r = records[i];
             r.next_named = none;
-            const std::size_t same = opener_of_text(full_arg(r), i);
-            r.opener = same == none ? i : same;
-            if (same != none || !r.numbered) {
+            r.opener = i;
+            for (std::size_t j = 0; j < i; ++j) {
+                if (records[j].opener == j && same_text(records[j], r)) {
+                    r.opener = j;
+                    break;
+                }
+            }
+            if (r.opener != i || !r.numbered) {
                 continue;
             }
             for (std::size_t j = i; j-- > 0;) {
@@ -518,7 +575,7 @@ bool text_formatter::has_arg_args(unsigned long n) const noexcept {
 text_formatter& text_formatter::replace_arg_escape_impl(const std::string& placeholder,
                                                         const std::string& replacement) {
     state& s = *state_;
-    const std::size_t opener = s.opener_of_text(placeholder, s.count);
+    const std::size_t opener = s.opener_of_text(placeholder);
     if (opener != none) {
         s.bind(s.records[opener], replacement.data(), replacement.size());
         return *this;
