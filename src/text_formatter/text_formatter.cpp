@@ -352,22 +352,26 @@ struct text_formatter::state {
         for (std::size_t i = 0; i < count; ++i) {
             record& r = records[i];
             r.next_named = none;
-            r.opener = i;
+            // One pass over the earlier openers: one of the same text makes this placeholder
+            // share its slot; otherwise the last one of the same number links to it.
+            std::size_t same = none;
+            std::size_t previous = none;
             for (std::size_t j = 0; j < i; ++j) {
-                if (records[j].opener == j && same_text(records[j], r)) {
-                    r.opener = j;
+                const record& earlier = records[j];
+                if (earlier.opener != j) {
+                    continue;
+                }
+                if (same_text(earlier, r)) {
+                    same = j;
                     break;
                 }
-            }
-            if (r.opener != i || !r.numbered) {
-                continue;
-            }
-            for (std::size_t j = i; j-- > 0;) {
-                if (records[j].opener == j && records[j].numbered &&
-                    records[j].number == r.number) {
-                    records[j].next_named = i;
-                    break;
+                if (r.numbered && earlier.numbered && earlier.number == r.number) {
+                    previous = j;
                 }
+            }
+            r.opener = same == none ? i : same;
+            if (same == none && previous != none) {
+                records[previous].next_named = i;
             }
         }
     }
