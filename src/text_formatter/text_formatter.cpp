@@ -286,10 +286,8 @@ struct text_formatter::state {
         return std::string_view(text + p.begin, p.end - p.begin);
     }
 
-    // Whether two placeholders have the same text; the numbers decide most cases cheaply.
     bool same_text(const record& a, const record& b) const noexcept {
-        return a.end - a.begin == b.end - b.begin && a.numbered == b.numbered &&
-               (!a.numbered || a.number == b.number) &&
+        return a.end - a.begin == b.end - b.begin &&
                same_bytes(text + a.begin, text + b.begin, a.end - a.begin);
     }
 
@@ -358,19 +356,19 @@ struct text_formatter::state {
             std::size_t previous = none;
             for (std::size_t j = 0; j < i; ++j) {
                 const record& earlier = records[j];
-                if (earlier.opener != j) {
+                // Placeholders of the same text have the same number, or are both unnumbered.
+                if (earlier.opener != j || earlier.numbered != r.numbered ||
+                    (r.numbered && earlier.number != r.number)) {
                     continue;
                 }
                 if (same_text(earlier, r)) {
                     same = j;
                     break;
                 }
-                if (r.numbered && earlier.numbered && earlier.number == r.number) {
-                    previous = j;
-                }
+                previous = j;
             }
             r.opener = same == none ? i : same;
-            if (same == none && previous != none) {
+            if (same == none && previous != none && r.numbered) {
                 records[previous].next_named = i;
             }
         }
