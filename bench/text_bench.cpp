@@ -121,6 +121,43 @@ BENCHMARK(formatter_fmt);
 #endif
 
 // ---------------------------------------------------------------------------------------------
+// The everyday message of a log tool: a short user name, a line number, an amount and a UTC
+// time already written as text.
+
+const char everyday_message[] = "{0} #{1}: {2} em {3}";
+const std::string everyday_user = "ana";
+const std::string everyday_amount = "1234.56";
+const std::string everyday_time = "2024-03-10T12:34:56Z";
+constexpr int everyday_line = 4217;
+
+void formatter_vorn_everyday(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        vc::text_formatter f = vc::text_formatter::parser(everyday_message);
+        f.bind(0, everyday_user)
+            .bind(1, everyday_line)
+            .bind(2, everyday_amount)
+            .bind(3, everyday_time);
+        std::string text = f.make_string();
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(formatter_vorn_everyday);
+
+#if defined(VORN_BENCH_HAVE_FMT)
+void formatter_fmt_everyday(benchmark::State& state) {
+    const std::string format = everyday_message;
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        std::string text = fmt::format(fmt::runtime(format), everyday_user, everyday_line,
+                                       everyday_amount, everyday_time);
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(formatter_fmt_everyday);
+#endif
+
+// ---------------------------------------------------------------------------------------------
 // Decimal text.
 
 const std::pair<long long, short> amounts[] = {{1234567, -2},       {-5, -1}, {19990, -2}, {7, 3},

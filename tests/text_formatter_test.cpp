@@ -386,10 +386,12 @@ TEST(TextFormatter, AllocationFailurePropagatesAndLeaksNothing) {
     fail_next_allocations(1);
     EXPECT_THROW((void)text_formatter::parser(text), std::bad_alloc);
     text_formatter f = text_formatter::parser(text);
+    // Short bindings stay inside the formatter's own block: this one needs the heap.
+    const std::string placeholder = "{0}", long_replacement(1000, 'x');
     {
         allocation_failure_scope failing;
         EXPECT_THROW((void)f.get_arguments(), std::bad_alloc);
-        EXPECT_THROW(f.replace_arg_escape_impl("{0}", "x"), std::bad_alloc);
+        EXPECT_THROW(f.replace_arg_escape_impl(placeholder, long_replacement), std::bad_alloc);
         EXPECT_THROW((void)f.make_string(), std::bad_alloc);
         EXPECT_THROW(text_formatter copy(f), std::bad_alloc);
         EXPECT_TRUE(f.has_arg_escape(2));
@@ -457,4 +459,53 @@ TEST(TextFormatter, BindingEveryPlaceholderTakesLinearWork) {
     }
     EXPECT_LT(allocations.count(), count);
     EXPECT_EQ(f.make_string(), expected);
+}
+
+// Bindings and rebindings by text and by number, short and long, with copies, copy and move
+// assignments among them, on texts whose placeholders, length and bindings cross the limits of
+// what a formatter keeps in its own block: the text agrees with a plain map of bindings.
+TEST(TextFormatter, RebindingAgreesWithAMapOfBindings) {
+    std::mt19937 random(23);
+    const char* const pieces[] = {"{0}", "{1}", "{2: p}", "{2}", "{07}", "{3: q}", "{12345}", "-"};
+    const std::size_t lengths[] = {0, 1, 3, 7, 15, 16, 17, 40, 90, 250, 700};
+    const unsigned long numbers[] = {0, 1, 2, 3, 7, 12345};
+    for (int round = 0; round < 400; ++round) {
+        std::string text(round % 3 == 0 ? 200 : 0, '.');
+        for (std::size_t i = 0, count = random() % 30; i < count; ++i) {
+            text += pieces[random() % std::size(pieces)];
+        }
+        text_formatter f = text_formatter::parser(text);
+        const std::vector<placeholder> found = placeholders_of(f);
+        std::map<std::string, std::string> model;
+        for (int step = 0; step < 40; ++step) {
+            // Half of them slowly growing, so that rebinding appends and leaves dead bytes.
+            const std::size_t length = random() % 2 == 0 ? lengths[random() % std::size(lengths)]
+                                                         : 10 + 4 * static_cast<std::size_t>(step);
+            std::string value(length, ' ');
+            for (char& c : value) {
+                c = static_cast<char>('a' + random() % 26);
+            }
+            const unsigned action = random() % 8;
+            if (action < 3 && !found.empty()) {
+                const std::string key = found[random() % found.size()].full_arg;
+                f.replace_arg_escape_impl(key, value);
+                model[key] = value;
+            } else if (action < 6) {
+                const unsigned long n = numbers[random() % std::size(numbers)];
+                f.bind_text(n, value);
+                for (const placeholder& p : found) {
+                    if (p.name == std::to_string(n)) {
+                        model[p.full_arg] = value;
+                    }
+                }
+            } else if (action == 6) {
+                text_formatter copy(f);
+                f = text_formatter();
+                f = step % 2 == 0 ? copy : std::move(copy);
+            } else {
+                ASSERT_EQ(f.make_string(), reference_text(text, found, model)) << text;
+            }
+        }
+        ASSERT_EQ(f.make_string(), reference_text(text, found, model)) << text;
+    }
 }

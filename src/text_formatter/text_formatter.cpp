@@ -1,11 +1,20 @@
+// The text formatter: placeholders found once by the parser, bindings kept in one arena, and
+// the text assembled in one pass into a result of the exact length.
+//
+// This file is compiled as C++23 so that std::string::resize_and_overwrite (libstdc++ 12
+// offers it to C++23 code alone) can size the result without filling it first; the string's
+// layout and ABI do not depend on the language mode.
 #include "vorn/core/text_formatter.hpp"
 
-#include <charconv>
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -39,184 +48,385 @@ struct text_hash {
     }
 };
 
-// Copies `size` bytes to `out` and returns the end of the copy.
-char* copy_bytes(char* out, const char* from, std::size_t size) noexcept {
-    if (size != 0) {
+// Copies `size` bytes to `out` and returns the end of the copy. The pieces of a message are
+// mostly a few bytes long: up to 16 are moved inline, as two possibly overlapping words.
+inline char* copy_bytes(char* out, const char* from, std::size_t size) noexcept {
+    if (size > 16) {
         std::memcpy(out, from, size);
+    } else if (size >= 8) {
+        std::uint64_t head;
+        std::uint64_t tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + size - 8, 8);
+        std::memcpy(out, &head, 8);
+        std::memcpy(out + size - 8, &tail, 8);
+    } else if (size >= 4) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+        std::memcpy(out, &head, 4);
+        std::memcpy(out + size - 4, &tail, 4);
+    } else if (size != 0) {
+        out[0] = from[0];
+        out[size / 2] = from[size / 2];
+        out[size - 1] = from[size - 1];
     }
     return out + size;
 }
 
+// Whether the `size` bytes at a and b are equal; placeholder texts are short, and a plain loop
+// beats a call for them.
+bool same_bytes(const char* a, const char* b, std::size_t size) noexcept {
+    if (size > 16) {
+        return std::memcmp(a, b, size) == 0;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A block of `size` uninitialised elements; every element type here is trivial.
+template <class T>
+std::unique_ptr<T[]> uninitialised(std::size_t size) {
+    return std::unique_ptr<T[]>(new T[size]);
+}
+
+// The value of the digits [digits, digits + size) when they are the decimal form of an
+// unsigned long without leading zeros; false otherwise.
+bool canonical_number(const char* digits, std::size_t size, unsigned long& value) noexcept {
+    constexpr char largest[] = "18446744073709551615";
+    constexpr std::size_t largest_size = sizeof largest - 1;
+    static_assert(sizeof(unsigned long) == 8, "the largest number has twenty digits");
+    if (size > largest_size || (size > 1 && digits[0] == '0') ||
+        (size == largest_size && std::memcmp(digits, largest, size) > 0)) {
+        return false;
+    }
+    unsigned long n = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        n = n * 10 + static_cast<unsigned long>(digits[i] - '0');
+    }
+    value = n;
+    return true;
+}
+
 }  // namespace
 
-// Placeholders of the same text share one binding, a "slot". Each placeholder that opens a
-// slot (the first of its text) links to the next slot opener with the same digits, so that
-// binding by number visits each slot once. Texts with few placeholders are searched by a scan;
-// larger ones through hash indexes built by the parser, which keep every lookup constant.
+// Placeholders of the same text share one binding, a "slot", kept by the first placeholder of
+// that text, its "opener". Each opener whose digits are a number links to the next opener of
+// the same number, so that binding by number visits each slot once. Texts with few placeholders
+// are searched by a scan; larger ones through hash indexes built by the parser, which keep every
+// lookup constant.
 constexpr std::size_t scan_limit = 16;
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 
+// What a typical message needs lives inside the state block itself: so many placeholders, and
+// so many bytes shared by the text copy and then the bindings. Larger ones go to the heap.
+constexpr std::size_t inline_records = 8;
+constexpr std::size_t inline_chars = 192;
+// The smallest heap block for bindings.
+constexpr std::size_t least_arena = 256;
+
 struct record : detail::placeholder {
-    std::size_t slot;
-    std::size_t next_named;  // the next slot opener with the same digits, or none
-    bool opens_slot;
+    std::size_t opener;      // the first placeholder with the same text (this one for openers)
+    std::size_t next_named;  // openers: the next opener of the same number, or none
+    unsigned long number;    // the digits' value, when `numbered`
+    bool numbered;           // the digits are a number without leading zeros
+    // Openers: the binding, `length` bytes at `offset` in the arena, in place for rebindings
+    // of up to `capacity` bytes. Unbound is empty, which is what an unbound placeholder becomes.
+    std::size_t offset;
+    std::size_t length;
+    std::size_t capacity;
 };
 
 using text_index = std::unordered_map<std::string_view, std::size_t, text_hash, std::equal_to<>>;
 
-struct text_formatter::state {
-    std::string text;
-    // In order of appearance, as offsets into `text`; get_arguments() writes them out as
-    // argument values.
-    std::vector<record> arguments;
-    std::size_t slot_count = 0;
-    // One replacement per slot, empty until the first binding; an unbound slot is empty text,
-    // which is what an unbound placeholder becomes.
-    std::vector<std::string> bindings;
-    // Bindings of texts that are no placeholder of this text: kept, never used.
-    std::unordered_map<std::string, std::string, text_hash, std::equal_to<>> unused;
-    // Views into `text`, present only beyond scan_limit placeholders: the opener of each
-    // placeholder text and the first opener of each digit run.
+// Views into the state's text, present only beyond scan_limit placeholders: the opener of each
+// placeholder text, and the first placeholder of each number.
+struct hash_indexes {
     text_index by_text;
-    text_index by_name;
+    std::unordered_map<unsigned long, std::size_t> by_number;
+};
 
-    state() = default;
-    // The indexes view this object's own text, so a copy builds its own.
-    state(const state& other)
-        : text(other.text),
-          arguments(other.arguments),
-          slot_count(other.slot_count),
-          bindings(other.bindings),
-          unused(other.unused) {
-        if (arguments.size() > scan_limit) {
+// Bindings of texts that are no placeholder of this text: kept, never used.
+using unused_bindings = std::unordered_map<std::string, std::string, text_hash, std::equal_to<>>;
+
+// One heap block holds the whole state of a typical message. The text copy, the placeholder
+// records and the bindings each move to a heap block of their own when they outgrow it. The
+// bindings share one arena: a rebinding that fits overwrites its slot's bytes, a longer one is
+// appended and leaves the old bytes dead; the arena is compacted when it must grow and the dead
+// bytes outweigh the live ones and the records (each byte dies once, so compaction costs at
+// most what was bound), and doubles otherwise.
+struct text_formatter::state {
+    char* text;
+    std::size_t text_size;
+    record* records;
+    std::size_t count;
+    std::size_t record_capacity;
+    char* arena;
+    std::size_t arena_capacity;
+    std::size_t arena_used;  // bytes in use at the start of the arena, dead ones included
+    std::size_t arena_dead;
+    std::unique_ptr<char[]> heap_text;
+    std::unique_ptr<record[]> heap_records;
+    std::unique_ptr<char[]> heap_arena;
+    std::unique_ptr<hash_indexes> hashed;
+    std::unique_ptr<unused_bindings> unused;
+    record own_records[inline_records];
+    char own_chars[inline_chars];
+
+    state() noexcept
+        : text(own_chars),
+          text_size(0),
+          records(own_records),
+          count(0),
+          record_capacity(inline_records),
+          arena(own_chars),
+          arena_capacity(inline_chars),
+          arena_used(0),
+          arena_dead(0) {}
+
+    // The hash indexes view this object's own text, so a copy builds its own; bindings are
+    // copied compacted.
+    state(const state& other) : state() {
+        set_text(other.text, other.text_size);
+        reserve_records(other.count);
+        std::memcpy(records, other.records, other.count * sizeof(record));
+        count = other.count;
+        std::size_t live = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            live += records[i].opener == i ? records[i].length : 0;
+        }
+        if (live > arena_capacity) {
+            heap_arena = uninitialised<char>(live);
+            arena = heap_arena.get();
+            arena_capacity = live;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            record& r = records[i];
+            if (r.opener == i) {
+                copy_bytes(arena + arena_used, other.arena + r.offset, r.length);
+                r.offset = arena_used;
+                r.capacity = r.length;
+                arena_used += r.length;
+            }
+        }
+        if (other.unused) {
+            unused = std::make_unique<unused_bindings>(*other.unused);
+        }
+        if (count > scan_limit) {
             index();
         }
     }
     state& operator=(const state&) = delete;
 
-    void clear() noexcept {
-        text.clear();
-        arguments.clear();
-        slot_count = 0;
-        bindings.clear();
-        unused.clear();
-        by_text.clear();
-        by_name.clear();
+    // Empty text, no placeholders, no bindings; every heap block released.
+    void reset() noexcept {
+        text = own_chars;
+        text_size = 0;
+        records = own_records;
+        count = 0;
+        record_capacity = inline_records;
+        arena = own_chars;
+        arena_capacity = inline_chars;
+        arena_used = 0;
+        arena_dead = 0;
+        heap_text.reset();
+        heap_records.reset();
+        heap_arena.reset();
+        hashed.reset();
+        unused.reset();
+    }
+
+    // Copies the text into an empty state: beside the bindings when it leaves them room.
+    void set_text(const char* from, std::size_t size) {
+        if (size > inline_chars) {
+            heap_text = uninitialised<char>(size);
+            text = heap_text.get();
+        } else {
+            arena = own_chars + size;
+            arena_capacity = inline_chars - size;
+        }
+        copy_bytes(text, from, size);
+        text_size = size;
+    }
+
+    void reserve_records(std::size_t wanted) {
+        if (wanted <= record_capacity) {
+            return;
+        }
+        std::unique_ptr<record[]> grown = uninitialised<record>(wanted);
+        std::memcpy(grown.get(), records, count * sizeof(record));
+        heap_records = std::move(grown);
+        records = heap_records.get();
+        record_capacity = wanted;
+    }
+
+    void add_record(const detail::placeholder& found) {
+        if (count == record_capacity) {
+            reserve_records(2 * record_capacity);
+        }
+        record& r = records[count];
+        r.begin = found.begin;
+        r.end = found.end;
+        r.name_length = found.name_length;
+        r.opener = count;
+        r.next_named = none;
+        r.numbered = canonical_number(text + found.begin + 1, found.name_length, r.number);
+        r.offset = 0;
+        r.length = 0;
+        r.capacity = 0;
+        ++count;
     }
 
     std::string_view full_arg(const detail::placeholder& p) const noexcept {
-        return std::string_view(text).substr(p.begin, p.end - p.begin);
-    }
-    std::string_view name(const detail::placeholder& p) const noexcept {
-        return std::string_view(text).substr(p.begin + 1, p.name_length);
+        return std::string_view(text + p.begin, p.end - p.begin);
     }
 
-    static std::size_t find(const text_index& in, std::string_view key) noexcept {
-        const auto found = in.find(key);
-        return found == in.end() ? none : found->second;
+    bool same_text(const record& a, const record& b) const noexcept {
+        return a.end - a.begin == b.end - b.begin &&
+               same_bytes(text + a.begin, text + b.begin, a.end - a.begin);
     }
 
-    // The slot opener among the first `count` placeholders whose text is `key`, or none.
-    std::size_t opener_of_text(std::string_view key, std::size_t count) const noexcept {
-        if (arguments.size() > scan_limit) {
-            return find(by_text, key);
+    // The opener of the placeholders whose text is `key`, or none.
+    std::size_t opener_of_text(std::string_view key) const noexcept {
+        if (hashed) {
+            const auto found = hashed->by_text.find(key);
+            return found == hashed->by_text.end() ? none : found->second;
         }
         for (std::size_t i = 0; i < count; ++i) {
-            if (arguments[i].opens_slot && full_arg(arguments[i]) == key) {
+            const record& r = records[i];
+            if (r.opener == i && r.end - r.begin == key.size() &&
+                same_bytes(text + r.begin, key.data(), key.size())) {
                 return i;
             }
         }
         return none;
     }
 
-    // The first placeholder (always a slot opener) whose digits are `wanted`, or none.
-    std::size_t first_named(std::string_view wanted) const noexcept {
-        if (arguments.size() > scan_limit) {
-            return find(by_name, wanted);
+    // The first placeholder (always an opener) numbered n, or none.
+    std::size_t first_numbered(unsigned long n) const noexcept {
+        if (hashed) {
+            const auto found = hashed->by_number.find(n);
+            return found == hashed->by_number.end() ? none : found->second;
         }
-        const char* const chars = text.data();
-        for (std::size_t i = 0; i < arguments.size(); ++i) {
-            const record& p = arguments[i];
-            // Names are short: a plain loop beats a call to memcmp.
-            if (p.name_length == wanted.size()) {
-                std::size_t k = 0;
-                while (k < wanted.size() && chars[p.begin + 1 + k] == wanted[k]) {
-                    ++k;
-                }
-                if (k == wanted.size()) {
-                    return i;
-                }
+        for (std::size_t i = 0; i < count; ++i) {
+            if (records[i].numbered && records[i].number == n) {
+                return i;
             }
         }
         return none;
     }
 
-    std::size_t first_numbered(unsigned long n) const noexcept {
-        char digits[24];
-        const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, n);
-        return first_named(
-            std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
-    }
-
-    // Assigns the slots and the links between openers of equal digits; builds the hash indexes
-    // for long lists first, so that every step is a constant-time lookup.
+    // Assigns the openers and the links between openers of equal numbers; beyond scan_limit
+    // placeholders through hash indexes, so that every step is a constant-time lookup.
     void index() {
-        const bool hashed = arguments.size() > scan_limit;
-        text_index last_named;
-        if (hashed) {
-            by_text.clear();
-            by_name.clear();
-            by_text.reserve(arguments.size());
-        }
-        slot_count = 0;
-        for (std::size_t i = 0; i < arguments.size(); ++i) {
-            record& r = arguments[i];
-            const std::string_view key = full_arg(r);
-            const std::size_t same = hashed ? find(by_text, key) : opener_of_text(key, i);
-            r.next_named = none;
-            if (same != none) {
-                r.slot = arguments[same].slot;
-                r.opens_slot = false;
-                continue;
-            }
-            r.slot = slot_count++;
-            r.opens_slot = true;
-            const std::string_view digits = name(r);
-            std::size_t previous = none;
-            if (hashed) {
-                by_text.emplace(key, i);
-                const auto [tail, inserted] = last_named.try_emplace(digits, i);
-                if (inserted) {
-                    by_name.emplace(digits, i);
+        if (count > scan_limit) {
+            auto built = std::make_unique<hash_indexes>();
+            std::unordered_map<unsigned long, std::size_t> last_numbered;
+            built->by_text.reserve(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                record& r = records[i];
+                r.next_named = none;
+                const auto [same, inserted] = built->by_text.try_emplace(full_arg(r), i);
+                r.opener = same->second;
+                if (!inserted || !r.numbered) {
+                    continue;
+                }
+                const auto [tail, first] = last_numbered.try_emplace(r.number, i);
+                if (first) {
+                    built->by_number.emplace(r.number, i);
                 } else {
-                    previous = tail->second;
+                    records[tail->second].next_named = i;
                     tail->second = i;
                 }
-            } else {
-                for (std::size_t j = i; j-- > 0;) {
-                    if (arguments[j].opens_slot && name(arguments[j]) == digits) {
-                        previous = j;
-                        break;
-                    }
-                }
             }
-            if (previous != none) {
-                arguments[previous].next_named = i;
+            hashed = std::move(built);
+            return;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            record& r = records[i];
+            r.next_named = none;
+            // One pass over the earlier openers: one of the same text makes this placeholder
+            // share its slot; otherwise the last one of the same number links to it.
+            std::size_t same = none;
+            std::size_t previous = none;
+            for (std::size_t j = 0; j < i; ++j) {
+                const record& earlier = records[j];
+                // Placeholders of the same text have the same number, or are both unnumbered.
+                if (earlier.opener != j || earlier.numbered != r.numbered ||
+                    (r.numbered && earlier.number != r.number)) {
+                    continue;
+                }
+                if (same_text(earlier, r)) {
+                    same = j;
+                    break;
+                }
+                previous = j;
+            }
+            r.opener = same == none ? i : same;
+            if (same == none && previous != none && r.numbered) {
+                records[previous].next_named = i;
             }
         }
     }
 
-    std::string& binding(std::size_t slot) {
-        if (bindings.empty()) {
-            bindings.resize(slot_count);
+    // Makes room for `size` more bytes at the end of the arena; on std::bad_alloc nothing has
+    // changed.
+    void grow_arena(std::size_t size) {
+        const bool compact = arena_dead > arena_used - arena_dead + count;
+        std::size_t keep = arena_used;
+        if (compact) {
+            keep = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                keep += records[i].opener == i ? records[i].length : 0;
+            }
         }
-        return bindings[slot];
+        // Both terms are sizes of blocks in memory: the sum cannot wrap.
+        const std::size_t capacity = std::max(2 * (keep + size), least_arena);
+        std::unique_ptr<char[]> grown = uninitialised<char>(capacity);
+        if (compact) {
+            std::size_t used = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                record& r = records[i];
+                if (r.opener == i) {
+                    copy_bytes(grown.get() + used, arena + r.offset, r.length);
+                    r.offset = used;
+                    r.capacity = r.length;
+                    used += r.length;
+                }
+            }
+            arena_used = used;
+            arena_dead = 0;
+        } else {
+            copy_bytes(grown.get(), arena, arena_used);
+        }
+        heap_arena = std::move(grown);
+        arena = heap_arena.get();
+        arena_capacity = capacity;
+    }
+
+    // Binds a copy of [from, from + size) to the slot of `opener`; on std::bad_alloc nothing has
+    // changed.
+    void bind(record& opener, const char* from, std::size_t size) {
+        if (size > opener.capacity) {
+            if (arena_capacity - arena_used < size) {
+                grow_arena(size);
+            }
+            arena_dead += opener.capacity;
+            opener.offset = arena_used;
+            opener.capacity = size;
+            arena_used += size;
+        }
+        copy_bytes(arena + opener.offset, from, size);
+        opener.length = size;
     }
 };
 
-static_assert(sizeof(argument) == sizeof(void*) && sizeof(text_formatter) == sizeof(void*),
-              "arguments and formatters are one owned pointer");
-
+static_assert(std::is_trivial_v<record>, "records are copied as bytes, and born uninitialised");
 // ---------------------------------------------------------------------------------------------
 // argument
 
@@ -278,7 +488,10 @@ unsigned long argument::get_end() const noexcept {
 // ---------------------------------------------------------------------------------------------
 // text_formatter
 
-text_formatter::text_formatter() : state_(new state) {}
+text_formatter::text_formatter() : state_(new state) {
+    // Within the sizes that the allocator keeps ready in per-thread caches.
+    static_assert(sizeof(state) <= 1024, "one small heap block");
+}
 
 text_formatter::text_formatter(const text_formatter& other) : state_(new state(*other.state_)) {}
 
@@ -301,7 +514,7 @@ text_formatter& text_formatter::operator=(const text_formatter& other) {
 text_formatter& text_formatter::operator=(text_formatter&& other) noexcept {
     if (this != &other) {
         std::swap(state_, other.state_);
-        other.state_->clear();
+        other.state_->reset();
     }
     return *this;
 }
@@ -313,20 +526,13 @@ text_formatter::~text_formatter() {
 text_formatter text_formatter::parser(core::string_view text) {
     text_formatter result;
     state& s = *result.state_;
-    if (text.size() != 0) {
-        s.text.assign(text.data(), text.size());
-    }
+    s.set_text(text.data(), text.size());
     detail::placeholder found;
     std::size_t from = 0;
-    if (!detail::find_placeholder(s.text.data(), s.text.size(), from, found)) {
-        return result;
-    }
-    // Typical messages hold a few placeholders: one allocation instead of a growth sequence.
-    s.arguments.reserve(4);
-    do {
-        s.arguments.push_back(record{found, 0, none, false});
+    while (detail::find_placeholder(s.text, s.text_size, from, found)) {
+        s.add_record(found);
         from = found.end;
-    } while (detail::find_placeholder(s.text.data(), s.text.size(), from, found));
+    }
     s.index();
     return result;
 }
@@ -338,9 +544,10 @@ std::vector<argument> text_formatter::get_arguments() {
 std::vector<argument> text_formatter::get_arguments() const {
     const state& s = *state_;
     std::vector<argument> copies;
-    copies.reserve(s.arguments.size());
-    const char* const text = s.text.data();
-    for (const record& p : s.arguments) {
+    copies.reserve(s.count);
+    const char* const text = s.text;
+    for (std::size_t i = 0; i < s.count; ++i) {
+        const record& p = s.records[i];
         *copies.emplace_back().block_ = argument::block{
             std::string(text + p.begin + 1, p.name_length),
             p.params_length() == 0 ? std::string()
@@ -364,25 +571,28 @@ bool text_formatter::has_arg_args(unsigned long n) noexcept {
 
 bool text_formatter::has_arg_args(unsigned long n) const noexcept {
     const std::size_t first = state_->first_numbered(n);
-    return first != none && state_->arguments[first].params_length() != 0;
+    return first != none && state_->records[first].params_length() != 0;
 }
 
 text_formatter& text_formatter::replace_arg_escape_impl(const std::string& placeholder,
                                                         const std::string& replacement) {
     state& s = *state_;
-    const std::size_t opener = s.opener_of_text(placeholder, s.arguments.size());
-    if (opener == none) {
-        s.unused.insert_or_assign(placeholder, replacement);
-    } else {
-        s.binding(s.arguments[opener].slot).assign(replacement);
+    const std::size_t opener = s.opener_of_text(placeholder);
+    if (opener != none) {
+        s.bind(s.records[opener], replacement.data(), replacement.size());
+        return *this;
     }
+    if (!s.unused) {
+        s.unused = std::make_unique<unused_bindings>();
+    }
+    s.unused->insert_or_assign(placeholder, replacement);
     return *this;
 }
 
 text_formatter& text_formatter::bind_text(unsigned long n, std::string_view replacement) {
     state& s = *state_;
-    for (std::size_t i = s.first_numbered(n); i != none; i = s.arguments[i].next_named) {
-        s.binding(s.arguments[i].slot).assign(replacement.data(), replacement.size());
+    for (std::size_t i = s.first_numbered(n); i != none; i = s.records[i].next_named) {
+        s.bind(s.records[i], replacement.data(), replacement.size());
     }
     return *this;
 }
@@ -397,27 +607,39 @@ text_formatter& text_formatter::bind(unsigned long n, const decimal& value, unsi
 
 std::string text_formatter::make_string() {
     const state& s = *state_;
-    const bool any_bound = !s.bindings.empty();
-    std::size_t length = s.text.size();
-    for (const record& p : s.arguments) {
-        length = length - (p.end - p.begin) + (any_bound ? s.bindings[p.slot].size() : 0);
+    // Unsigned arithmetic: the sum may pass through wrapped values but ends exact.
+    std::size_t length = s.text_size;
+    for (std::size_t i = 0; i < s.count; ++i) {
+        const record& p = s.records[i];
+        length += s.records[p.opener].length - (p.end - p.begin);
     }
 
     // Placeholders never overlap and come in order, so the text is assembled front to back;
     // replacements are copied as they are and never scanned again.
-    std::string result(length, '\0');
-    char* out = result.data();
-    const char* const text = s.text.data();
-    std::size_t copied = 0;
-    for (const record& p : s.arguments) {
-        out = copy_bytes(out, text + copied, p.begin - copied);
-        if (any_bound) {
-            const std::string& bound = s.bindings[p.slot];
-            out = copy_bytes(out, bound.data(), bound.size());
+    const auto assemble = [&s](char* out) noexcept {
+        const char* const text = s.text;
+        std::size_t copied = 0;
+        for (std::size_t i = 0; i < s.count; ++i) {
+            const record& p = s.records[i];
+            const record& bound = s.records[p.opener];
+            out = copy_bytes(out, text + copied, p.begin - copied);
+            out = copy_bytes(out, s.arena + bound.offset, bound.length);
+            copied = p.end;
         }
-        copied = p.end;
-    }
-    copy_bytes(out, text + copied, s.text.size() - copied);
+        copy_bytes(out, text + copied, s.text_size - copied);
+    };
+    std::string result;
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    // The length is returned as captured: the second argument is not the requested size in
+    // every library version.
+    result.resize_and_overwrite(length, [&](char* out, std::size_t) noexcept {
+        assemble(out);
+        return length;
+    });
+#else
+    result.resize(length);
+    assemble(result.data());
+#endif
     return result;
 }
 
