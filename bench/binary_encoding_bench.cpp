@@ -263,6 +263,75 @@ void table_loop_hex_decode(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// The everyday case: a short record encoded in 5-byte pieces and decoded back in 7-character
+// pieces, one encoder and one decoder per record.
+constexpr std::size_t record_size = 50;
+constexpr std::size_t record_encode_piece = 5;
+constexpr std::size_t record_decode_piece = 7;
+
+void record_round_trip(benchmark::State& state) {
+    const std::vector<unsigned char> record = random_data(record_size);
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        vc::binary_encoder encoder(vc::binary_encoding::base64);
+        for (std::size_t at = 0; at < record.size(); at += record_encode_piece) {
+            encoder.add_data(record.data() + at, std::min(record_encode_piece, record.size() - at));
+        }
+        const std::string text = encoder.finish();
+        vc::binary_decoder decoder(vc::binary_encoding::base64);
+        for (std::size_t at = 0; at < text.size(); at += record_decode_piece) {
+            decoder.add_string(text.data() + at, std::min(record_decode_piece, text.size() - at));
+        }
+        vc::byte_array bytes = decoder.finish();
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * record.size()));
+}
+
+#if defined(VORN_BENCH_HAVE_OPENSSL)
+// The same with OpenSSL's streaming interface: one context for both directions, the text in a
+// std::string sized for the worst case (EVP_EncodeUpdate breaks lines every 64 characters,
+// removed afterwards), the bytes in a std::vector.
+void openssl_record_round_trip(benchmark::State& state) {
+    const std::vector<unsigned char> record = random_data(record_size);
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        EVP_ENCODE_CTX* ctx = EVP_ENCODE_CTX_new();
+        std::string text(4 * ((record.size() + 2) / 3) + record.size() / 48 + 66, '\0');
+        auto* out = reinterpret_cast<unsigned char*>(text.data());
+        int total = 0;
+        EVP_EncodeInit(ctx);
+        for (std::size_t at = 0; at < record.size(); at += record_encode_piece) {
+            int written = 0;
+            EVP_EncodeUpdate(ctx, out + total, &written, record.data() + at,
+                             static_cast<int>(std::min(record_encode_piece, record.size() - at)));
+            total += written;
+        }
+        int written = 0;
+        EVP_EncodeFinal(ctx, out + total, &written);
+        total += written;
+        text.resize(static_cast<std::size_t>(std::remove(text.begin(), text.begin() + total, '\n') -
+                                             text.begin()));
+        std::vector<unsigned char> bytes(3 * (text.size() / 4) + 3);
+        int decoded = 0;
+        EVP_DecodeInit(ctx);
+        for (std::size_t at = 0; at < text.size(); at += record_decode_piece) {
+            int n = 0;
+            EVP_DecodeUpdate(ctx, bytes.data() + decoded, &n,
+                             reinterpret_cast<const unsigned char*>(text.data() + at),
+                             static_cast<int>(std::min(record_decode_piece, text.size() - at)));
+            decoded += n;
+        }
+        int n = 0;
+        EVP_DecodeFinal(ctx, bytes.data() + decoded, &n);
+        EVP_ENCODE_CTX_free(ctx);
+        bytes.resize(static_cast<std::size_t>(decoded + n));
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * record.size()));
+}
+#endif
+
 constexpr int hex = 0;
 constexpr int base64 = 1;
 
@@ -327,8 +396,10 @@ BENCHMARK_CAPTURE(encode_in_pieces, one_piece, std::size_t{1} << 30)
 BENCHMARK_CAPTURE(decode_in_pieces, one_piece, std::size_t{1} << 30)
     ->Apply(large)
     ->ArgNames({"encoding", "bytes"});
+BENCHMARK(record_round_trip);
 BENCHMARK(memcpy_output)->Apply(memcpy_sizes)->ArgNames({"out", "in"});
 #if defined(VORN_BENCH_HAVE_OPENSSL)
+BENCHMARK(openssl_record_round_trip);
 BENCHMARK(openssl_encode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->ArgName("bytes");
 BENCHMARK(openssl_decode)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->ArgName("bytes");
 BENCHMARK(openssl_encode_to_string)->Arg(one_mib)->Arg(16)->Arg(64)->Arg(256)->ArgName("bytes");

@@ -62,13 +62,11 @@ std::size_t text_size(codec_id codec, std::size_t size) {
 std::size_t encode_whole(codec_id codec, const unsigned char* data, std::size_t size,
                          char* out) noexcept {
     if (codec == codec_id::hex) {
-        detail::hex_kernels_of(size).encode(data, size, out);
+        detail::hex_encode_bytes(data, size, out);
         return 2 * size;
     }
     const std::size_t groups = size / 3;
-    if (groups != 0) {
-        detail::base64_kernels_of(codec, size).encode(data, groups, out);
-    }
+    detail::base64_encode_groups(codec, data, groups, out);
     return 4 * groups + detail::base64_encode_final(detail::alphabet_of(codec), data + 3 * groups,
                                                     size % 3, out + 4 * groups);
 }
@@ -125,9 +123,10 @@ void binary_encoder::add_data(const unsigned char* data, std::size_t size) {
     }
     detail::binary_encoder_impl& state = *impl_;
     if (state.codec == codec_id::hex) {
-        unsigned char* out =
-            detail::append_room(state.encoded_text, text_size(codec_id::hex, size));
-        detail::hex_kernels_of(size).encode(data, size, reinterpret_cast<char*>(out));
+        char* const out =
+            reinterpret_cast<char*>(state.encoded_text.room(text_size(codec_id::hex, size)));
+        detail::hex_encode_bytes(data, size, out);
+        state.encoded_text.commit(2 * size);
         return;
     }
     const std::size_t pending = state.pending_size;
@@ -137,18 +136,26 @@ void binary_encoder::add_data(const unsigned char* data, std::size_t size) {
         state.pending_size = static_cast<std::uint8_t>(pending + size);
         return;
     }
-    detail::data_chunk chunks[2];
-    std::uint32_t count = 0;
-    if (pending != 0) {
-        chunks[count++] = {state.pending_bytes, pending};
+    if (size > SIZE_MAX - 2) {
+        throw std::length_error("vorn::core::binary_encoding: input too large");
     }
-    chunks[count++] = {data, size};
-    const std::size_t room = detail::base64_encoded_size(chunks, count);
-    unsigned char* out = detail::append_room(state.encoded_text, room);
-    const detail::base64_carry carry = detail::base64_encode_update(
-        detail::base64_kernels_of(state.codec, size), chunks, count, reinterpret_cast<char*>(out));
-    std::memcpy(state.pending_bytes, carry.bytes, carry.size);
-    state.pending_size = static_cast<std::uint8_t>(carry.size);
+    const std::size_t groups = (pending + size) / 3;  // at least one
+    // 4 * groups never exceeds SIZE_MAX: groups is at most SIZE_MAX / 3 + 1.
+    char* out = reinterpret_cast<char*>(state.encoded_text.room(4 * groups));
+    if (pending != 0) {
+        // The group the carry starts, completed from the new piece.
+        unsigned char group[3] = {state.pending_bytes[0], state.pending_bytes[1], 0};
+        std::memcpy(group + pending, data, 3 - pending);
+        detail::base64_encode_group(detail::alphabet_of(state.codec).chars, group, out);
+        data += 3 - pending;
+        size -= 3 - pending;
+        out += 4;
+    }
+    const std::size_t whole = size / 3;
+    detail::base64_encode_groups(state.codec, data, whole, out);
+    std::memcpy(state.pending_bytes, data + 3 * whole, size - 3 * whole);
+    state.pending_size = static_cast<std::uint8_t>(size - 3 * whole);
+    state.encoded_text.commit(4 * groups);
 }
 
 void binary_encoder::add_data(const byte_array& data) {
