@@ -168,6 +168,50 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
     return {written + part.bytes.size, decode_status::complete};
 }
 
+// True when the `size` characters at `text` are all in the alphabet of `codec` ("=" excluded).
+bool plain_text(codec_id codec, const char* text, std::size_t size) noexcept {
+    const std::array<unsigned char, 256>& values =
+        codec == codec_id::hex ? detail::hex_decode_table : *detail::alphabet_of(codec).values;
+    unsigned seen = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        seen |= values[static_cast<unsigned char>(text[i])];
+    }
+    return (seen & 0x80u) == 0;
+}
+
+// The staged characters that form whole groups (or digit pairs); the rest is held back.
+std::size_t whole_part(const detail::binary_decoder_impl& state) noexcept {
+    if (state.codec == codec_id::hex) {
+        return state.staged_size / 2 * 2;
+    }
+    // Text that is not plain was left by a piece decoded where it was: held back only.
+    return state.plain ? state.staged_size / 4 * 4 : 0;
+}
+
+// Writes the bytes of the first `whole` staged characters, which are whole groups of alphabet
+// characters and so always decode.
+void decode_staged(const detail::binary_decoder_impl& state, std::size_t whole,
+                   unsigned char* out) noexcept {
+    if (state.codec == codec_id::hex) {
+        detail::hex_decode_pairs(state.staged, whole / 2, out);
+    } else {
+        detail::base64_decode_groups(state.codec, state.staged, whole / 4, out);
+    }
+}
+
+// Decodes the whole groups of the staging area and keeps what is held back at its start.
+void flush(detail::binary_decoder_impl& state) {
+    const std::size_t whole = whole_part(state);
+    if (whole == 0) {
+        return;
+    }
+    const std::size_t bytes = bytes_bound(state.codec, whole);
+    decode_staged(state, whole, state.decoded_bytes.room(bytes));
+    state.decoded_bytes.commit(bytes);
+    std::memmove(state.staged, state.staged + whole, state.staged_size - whole);
+    state.staged_size -= whole;
+}
+
 }  // namespace
 
 binary_decoder::binary_decoder(binary_encoding encoding) : impl_(nullptr) {
@@ -188,8 +232,9 @@ binary_decoder& binary_decoder::operator=(const binary_decoder& other) {
         // Copies first, so that a failing allocation leaves this decoder as it was.
         detail::binary_decoder_impl copy(*other.impl_);
         impl_->decoded_bytes.swap(copy.decoded_bytes);
-        std::memcpy(impl_->pending_text, copy.pending_text, sizeof copy.pending_text);
-        impl_->pending_size = copy.pending_size;
+        std::memcpy(impl_->staged, copy.staged, copy.staged_size);
+        impl_->staged_size = copy.staged_size;
+        impl_->plain = copy.plain;
         impl_->refused = copy.refused;
         impl_->codec = copy.codec;
     }
@@ -201,20 +246,39 @@ void binary_decoder::add_string(const char* text, std::size_t size) {
     if (size == 0 || state.refused) {
         return;  // a refused stream stays refused: nothing later is even read
     }
+    constexpr std::size_t capacity = detail::binary_decoder_impl::staging_capacity;
+    if (state.plain && size <= capacity - state.staged_size &&
+        plain_text(state.codec, text, size)) {
+        // Alphabet characters after a plain text: valid wherever the groups fall. They are
+        // only gathered, and decoded in one run with what follows them.
+        std::memcpy(state.staged + state.staged_size, text, size);
+        state.staged_size += size;
+        return;
+    }
+    flush(state);
+    if (state.plain && size <= capacity - state.staged_size &&
+        plain_text(state.codec, text, size)) {
+        std::memcpy(state.staged + state.staged_size, text, size);
+        state.staged_size += size;
+        return;
+    }
+    // Padding, a refused character or a long piece: decoded where it is, after the held back
+    // characters, with every rule checked.
     unsigned char* const out = state.decoded_bytes.room(feed_room(state.codec, size));
     held_text left;
-    std::memcpy(left.group, state.pending_text, sizeof left.group);
-    left.held = state.pending_size;
+    std::memcpy(left.group, state.staged, state.staged_size);
+    left.held = state.staged_size;
     const std::size_t written = feed(state.codec, left, text, size, out);
     if (written == SIZE_MAX) {
         state.decoded_bytes.release();
         state.refused = true;
-        state.pending_size = 0;
+        state.staged_size = 0;
         return;
     }
     state.decoded_bytes.commit(written);
-    std::memcpy(state.pending_text, left.group, sizeof left.group);
-    state.pending_size = static_cast<std::uint8_t>(left.held);
+    std::memcpy(state.staged, left.group, left.held);
+    state.staged_size = left.held;
+    state.plain = std::memchr(left.group, detail::base64_padding, left.held) == nullptr;
 }
 
 void binary_decoder::add_string(const std::string& text) {
@@ -231,27 +295,36 @@ void binary_decoder::add_string(std::string_view text) {
 
 decode_status binary_decoder::get_status() const noexcept {
     const detail::binary_decoder_impl& state = *impl_;
-    return finish_part(state.codec, state.pending_text, state.pending_size, state.refused).status;
+    const std::size_t whole = whole_part(state);
+    return finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused)
+        .status;
 }
 
 std::size_t binary_decoder::finished_size() const noexcept {
     const detail::binary_decoder_impl& state = *impl_;
+    const std::size_t whole = whole_part(state);
     const final_part part =
-        finish_part(state.codec, state.pending_text, state.pending_size, state.refused);
-    return part.status == decode_status::complete ? state.decoded_bytes.size() + part.bytes.size
-                                                  : 0;
+        finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused);
+    return part.status == decode_status::complete
+               ? state.decoded_bytes.size() + bytes_bound(state.codec, whole) + part.bytes.size
+               : 0;
 }
 
 decode_result binary_decoder::finish_to(unsigned char* out) const noexcept {
     const detail::binary_decoder_impl& state = *impl_;
+    const std::size_t whole = whole_part(state);
     const final_part part =
-        finish_part(state.codec, state.pending_text, state.pending_size, state.refused);
+        finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused);
     if (part.status != decode_status::complete) {
         return {0, part.status};
     }
-    const std::size_t size = state.decoded_bytes.size();
+    std::size_t size = state.decoded_bytes.size();
     if (size != 0) {
         std::memcpy(out, state.decoded_bytes.data(), size);
+    }
+    if (whole != 0) {
+        decode_staged(state, whole, out + size);
+        size += bytes_bound(state.codec, whole);
     }
     if (part.bytes.size != 0) {
         std::memcpy(out + size, part.bytes.bytes, part.bytes.size);

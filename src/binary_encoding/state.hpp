@@ -137,18 +137,33 @@ class stream_output {
 };
 
 struct binary_encoder_impl {
-    stream_output encoded_text;        // all text produced so far, end marking excluded
-    unsigned char pending_bytes[2]{};  // input not yet encoded: at most 2 bytes of a group
-    std::uint8_t pending_size = 0;
+    // A multiple of 3, so that a full staging area is whole Base64 groups.
+    static constexpr std::size_t staging_capacity = 192;
+
+    stream_output encoded_text;  // the text of all input before the staged bytes
+    std::size_t staged_size = 0;
     codec_id codec = codec_id::hex;
+    // Input not yet encoded: short pieces are gathered here and encoded in runs, so that a
+    // short stream is encoded once, by finish(). After a long piece, at most 2 bytes.
+    unsigned char staged[staging_capacity];
 };
 
 struct binary_decoder_impl {
-    char pending_text[4]{};  // input not yet decoded: a started or a padded final group
-    std::uint8_t pending_size = 0;
+    // A multiple of 4, so that a full staging area of plain text is whole Base64 groups.
+    static constexpr std::size_t staging_capacity = 192;
+
+    stream_output decoded_bytes;  // the bytes of all text before the staged text; empty once
+                                  // refused
+    std::size_t staged_size = 0;
+    // The staged text holds no "=": it is whole groups of alphabet characters followed by the
+    // start of a group. Otherwise it is at most 4 characters a piece decoded in place held
+    // back: a group start with "=" third, or a padded final group.
+    bool plain = true;
     bool refused = false;  // for good: later input is ignored
     codec_id codec = codec_id::hex;
-    stream_output decoded_bytes;  // all bytes decoded so far; empty once refused
+    // Text fed but not yet decoded: runs of alphabet characters are gathered here, checked
+    // only for their characters, and decoded in one run later.
+    char staged[staging_capacity];
 };
 
 }  // namespace vorn::core::v2::detail
