@@ -251,14 +251,14 @@ void binary_decoder::add_string(const char* text, std::size_t size) {
         plain_text(state.codec, text, size)) {
         // Alphabet characters after a plain text: valid wherever the groups fall. They are
         // only gathered, and decoded in one run with what follows them.
-        std::memcpy(state.staged + state.staged_size, text, size);
+        detail::copy_bytes(state.staged + state.staged_size, text, size);
         state.staged_size += size;
         return;
     }
     flush(state);
     if (state.plain && size <= capacity - state.staged_size &&
         plain_text(state.codec, text, size)) {
-        std::memcpy(state.staged + state.staged_size, text, size);
+        detail::copy_bytes(state.staged + state.staged_size, text, size);
         state.staged_size += size;
         return;
     }

@@ -90,23 +90,9 @@ std::string make_text(std::size_t size, Write write) {
     return text;
 }
 
-// Encodes the whole groups gathered in the staging area (every byte, for hex) and keeps the
-// 0-2 bytes left over at its start.
-void flush(detail::binary_encoder_impl& state) {
-    const std::size_t staged = state.staged_size;
-    if (state.codec == codec_id::hex) {
-        detail::hex_encode_bytes(state.staged, staged,
-                                 reinterpret_cast<char*>(state.encoded_text.room(2 * staged)));
-        state.encoded_text.commit(2 * staged);
-        state.staged_size = 0;
-        return;
-    }
-    const std::size_t groups = staged / 3;
-    detail::base64_encode_groups(state.codec, state.staged, groups,
-                                 reinterpret_cast<char*>(state.encoded_text.room(4 * groups)));
-    state.encoded_text.commit(4 * groups);
-    std::memmove(state.staged, state.staged + 3 * groups, staged - 3 * groups);
-    state.staged_size = staged - 3 * groups;
+// The most input bytes whose text still has a size that fits in size_t.
+std::size_t max_input(codec_id codec) noexcept {
+    return codec == codec_id::hex ? SIZE_MAX / 2 : (SIZE_MAX - 4) / 4 * 3 + 2;
 }
 
 }  // namespace
@@ -128,59 +114,22 @@ binary_encoder& binary_encoder::operator=(const binary_encoder& other) {
     if (this != &other) {
         // Copies first, so that a failing allocation leaves this encoder as it was.
         detail::binary_encoder_impl copy(*other.impl_);
-        impl_->encoded_text.swap(copy.encoded_text);
-        std::memcpy(impl_->staged, copy.staged, copy.staged_size);
-        impl_->staged_size = copy.staged_size;
+        impl_->input.swap(copy.input);
         impl_->codec = copy.codec;
     }
     return *this;
 }
 
 void binary_encoder::add_data(const unsigned char* data, std::size_t size) {
-    detail::binary_encoder_impl& state = *impl_;
-    constexpr std::size_t capacity = detail::binary_encoder_impl::staging_capacity;
-    if (size <= capacity - state.staged_size) {
-        // A short piece is only gathered: it is encoded with what follows it, in one run.
-        if (size != 0) {
-            std::memcpy(state.staged + state.staged_size, data, size);
-            state.staged_size += size;
-        }
-        return;
-    }
-    flush(state);
-    if (size <= capacity - state.staged_size) {
-        std::memcpy(state.staged + state.staged_size, data, size);
-        state.staged_size += size;
-        return;
-    }
-    // A long piece is encoded where it is, after the 0-2 bytes the staging area still holds.
-    if (state.codec == codec_id::hex) {
-        char* const out =
-            reinterpret_cast<char*>(state.encoded_text.room(text_size(codec_id::hex, size)));
-        detail::hex_encode_bytes(data, size, out);
-        state.encoded_text.commit(2 * size);
-        return;
-    }
-    if (size > SIZE_MAX - 2) {
+    // The input is kept, not its text: it is smaller, it is copied in one move per piece
+    // whatever the piece size, and finish() encodes all of it in one run of the widest
+    // kernels, straight into its result.
+    detail::stream_output& input = impl_->input;
+    if (size > max_input(impl_->codec) - input.size()) {
         throw std::length_error("vorn::core::binary_encoding: input too large");
     }
-    const std::size_t carried = state.staged_size;
-    const std::size_t groups = (carried + size) / 3;
-    // 4 * groups never exceeds SIZE_MAX: groups is at most SIZE_MAX / 3 + 1.
-    char* out = reinterpret_cast<char*>(state.encoded_text.room(4 * groups));
-    if (carried != 0) {
-        // The group the carried bytes start, completed from the new piece.
-        std::memcpy(state.staged + carried, data, 3 - carried);
-        detail::base64_encode_group(detail::alphabet_of(state.codec).chars, state.staged, out);
-        data += 3 - carried;
-        size -= 3 - carried;
-        out += 4;
-    }
-    const std::size_t whole = size / 3;
-    detail::base64_encode_groups(state.codec, data, whole, out);
-    std::memcpy(state.staged, data + 3 * whole, size - 3 * whole);
-    state.staged_size = size - 3 * whole;
-    state.encoded_text.commit(4 * groups);
+    detail::copy_bytes(input.room(size), data, size);
+    input.commit(size);
 }
 
 void binary_encoder::add_data(const byte_array& data) {
@@ -192,20 +141,14 @@ void binary_encoder::add_data(std::string_view data) {
 }
 
 std::size_t binary_encoder::finished_size() const noexcept {
-    const detail::binary_encoder_impl& state = *impl_;
-    const std::size_t staged = state.staged_size;
-    return state.encoded_text.size() + (state.codec == codec_id::hex
-                                            ? 2 * staged
-                                            : staged / 3 * 4 + final_size(state.codec, staged % 3));
+    const std::size_t size = impl_->input.size();
+    // No overflow: add_data keeps the input within max_input.
+    return impl_->codec == codec_id::hex ? 2 * size
+                                         : size / 3 * 4 + final_size(impl_->codec, size % 3);
 }
 
 std::size_t binary_encoder::finish_to(char* out) const noexcept {
-    const detail::binary_encoder_impl& state = *impl_;
-    const std::size_t size = state.encoded_text.size();
-    if (size != 0) {
-        std::memcpy(out, state.encoded_text.data(), size);
-    }
-    return size + encode_whole(state.codec, state.staged, state.staged_size, out + size);
+    return encode_whole(impl_->codec, impl_->input.data(), impl_->input.size(), out);
 }
 
 std::string binary_encoder::finish() const {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "binary_encoding/base64_codec.hpp"
 #include "binary_encoding/hex_codec.hpp"
@@ -97,6 +98,36 @@ inline bool hex_decode_pairs(const char* in, std::size_t pairs, unsigned char* o
     return active_hex_kernels().decode(in, pairs, out);
 }
 
+// Copies `n` bytes between buffers that do not overlap; the few bytes of a short piece with
+// fixed-size moves that stay within both buffers, longer runs with memcpy.
+inline void copy_bytes(void* to, const void* from, std::size_t n) noexcept {
+    auto* const out = static_cast<unsigned char*>(to);
+    const auto* const in = static_cast<const unsigned char*>(from);
+    if (n >= 4 && n <= 16) {
+        if (n >= 8) {
+            std::uint64_t head;
+            std::uint64_t tail;
+            std::memcpy(&head, in, 8);
+            std::memcpy(&tail, in + n - 8, 8);
+            std::memcpy(out, &head, 8);
+            std::memcpy(out + n - 8, &tail, 8);
+        } else {
+            std::uint32_t head;
+            std::uint32_t tail;
+            std::memcpy(&head, in, 4);
+            std::memcpy(&tail, in + n - 4, 4);
+            std::memcpy(out, &head, 4);
+            std::memcpy(out + n - 4, &tail, 4);
+        }
+    } else if (n < 4) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = in[i];
+        }
+    } else {
+        std::memcpy(out, in, n);
+    }
+}
+
 // The output of a stream: inside the record while short, in one heap block beyond, whose
 // capacity at least doubles when it must grow so that a stream of appends costs amortised
 // linear time. A copy is independent of its source.
@@ -137,15 +168,8 @@ class stream_output {
 };
 
 struct binary_encoder_impl {
-    // A multiple of 3, so that a full staging area is whole Base64 groups.
-    static constexpr std::size_t staging_capacity = 192;
-
-    stream_output encoded_text;  // the text of all input before the staged bytes
-    std::size_t staged_size = 0;
+    stream_output input;  // every byte fed since construction, encoded by finish()
     codec_id codec = codec_id::hex;
-    // Input not yet encoded: short pieces are gathered here and encoded in runs, so that a
-    // short stream is encoded once, by finish(). After a long piece, at most 2 bytes.
-    unsigned char staged[staging_capacity];
 };
 
 struct binary_decoder_impl {
