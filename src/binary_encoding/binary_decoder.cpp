@@ -153,6 +153,37 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
     if (size == 0) {
         return {0, decode_status::complete};
     }
+    if (codec == codec_id::hex && size % 2 == 0) {
+        // Pairs only: complete when they are all digits.
+        return detail::hex_decode_pairs(text, size / 2, out)
+                   ? decode_result{size / 2, decode_status::complete}
+                   : decode_result{0, decode_status::refused};
+    }
+    if (codec != codec_id::hex && size % 4 == 0) {
+        // Whole groups, of which only the last may be padded ("xx==" or "xxx=").
+        const char* const last = text + size - 4;
+        const std::size_t body = size / 4 - (last[3] == detail::base64_padding ? 1 : 0);
+        if (!detail::base64_decode_groups(codec, text, body, out)) {
+            return {0, decode_status::refused};
+        }
+        if (4 * body == size) {
+            return {3 * body, decode_status::complete};
+        }
+        const std::array<unsigned char, 256>& values = *detail::alphabet_of(codec).values;
+        const unsigned v0 = values[static_cast<unsigned char>(last[0])];
+        const unsigned v1 = values[static_cast<unsigned char>(last[1])];
+        // The unused low bits of the last significant character are ignored.
+        out += 3 * body;
+        out[0] = static_cast<unsigned char>((v0 << 2) | (v1 >> 4));
+        if (last[2] == detail::base64_padding) {
+            return ((v0 | v1) & 0x80u) == 0 ? decode_result{3 * body + 1, decode_status::complete}
+                                            : decode_result{0, decode_status::refused};
+        }
+        const unsigned v2 = values[static_cast<unsigned char>(last[2])];
+        out[1] = static_cast<unsigned char>((v1 << 4) | (v2 >> 2));
+        return ((v0 | v1 | v2) & 0x80u) == 0 ? decode_result{3 * body + 2, decode_status::complete}
+                                             : decode_result{0, decode_status::refused};
+    }
     held_text left{{}, 0};
     const std::size_t written = feed(codec, left, text, size, out);
     const final_part part = finish_part(codec, left.group, left.held, written == SIZE_MAX);
@@ -377,8 +408,9 @@ byte_array binary_decoder::decode(binary_encoding encoding, std::string_view tex
         status = decode_whole(codec, text.data(), text.size(), nullptr).status;
         return bytes;
     }
-    const decode_result result =
-        decode_whole(codec, text.data(), text.size(), access::append_uninitialized(bytes, bound));
+    // A block of the bound's size, taken directly: the array is new, nothing to move.
+    access::header(bytes) = core::detail::byte_array_impl::allocate(bound);
+    const decode_result result = decode_whole(codec, text.data(), text.size(), bytes.data());
     status = result.status;
     if (result.status != decode_status::complete) {
         byte_array().swap(bytes);  // no block: the same array as for a text never fed
