@@ -1,11 +1,11 @@
 // The state records behind binary_encoder and binary_decoder, and what the two front-ends
 // share: which codec an encoding names, and how a run of groups of a given length is converted.
 //
-// Output is appended in place to one growing buffer, which lives inside the record while the
-// stream is short (a record, a line, a key) and moves to one heap block beyond that; finish()
-// copies it once into the result. The carried input lives inside the record too, so a short
-// stream allocates its record and nothing else, and feeding a piece allocates only when the
-// output outgrows its buffer.
+// Each stream appends in place to one growing buffer, which lives inside the record while the
+// stream is short (a record, a line, a key) and moves to one heap block beyond that. The
+// encoder keeps its input and encodes it when finishing, straight into the result; the
+// decoder gathers plain text in a staging area and decodes it in runs, keeping its bytes. A
+// short stream allocates its record and its result, nothing else.
 #ifndef VORN_CORE_SRC_BINARY_ENCODING_STATE_HPP
 #define VORN_CORE_SRC_BINARY_ENCODING_STATE_HPP
 
@@ -129,9 +129,9 @@ inline void copy_bytes(void* to, const void* from, std::size_t n) noexcept {
     }
 }
 
-// The output of a stream: inside the record while short, in one heap block beyond, whose
-// capacity at least doubles when it must grow so that a stream of appends costs amortised
-// linear time. A copy is independent of its source.
+// A growing buffer of a stream (the encoder's input, the decoder's bytes): inside the record
+// while short, in one heap block beyond, whose capacity at least doubles when it must grow so that
+// a stream of appends costs amortised linear time. A copy is independent of its source.
 class stream_output {
   public:
     static constexpr std::size_t inline_capacity = 192;
