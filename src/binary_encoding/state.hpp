@@ -177,6 +177,18 @@ struct binary_decoder_impl {
     // A multiple of 4, so that a full staging area of plain text is whole Base64 groups.
     static constexpr std::size_t staging_capacity = 192;
 
+    binary_decoder_impl() noexcept {}
+    // Copies the staged characters in use only: the rest of the area is never read.
+    binary_decoder_impl(const binary_decoder_impl& other)
+        : decoded_bytes(other.decoded_bytes),
+          staged_size(other.staged_size),
+          plain(other.plain),
+          refused(other.refused),
+          codec(other.codec) {
+        std::memcpy(staged, other.staged, staged_size);
+    }
+    binary_decoder_impl& operator=(const binary_decoder_impl&) = delete;
+
     stream_output decoded_bytes;  // the bytes of all text before the staged text; empty once
                                   // refused
     std::size_t staged_size = 0;
