@@ -525,6 +525,45 @@ TEST(BinaryEncoding, AllocationFailure) {
     EXPECT_EQ(to_bytes(dtarget.finish()), (bytes{0x41}));
 }
 
+// Streams that outgrow the buffers inside their records (a few hundred bytes or characters)
+// at every split point and in pieces of every short size; a foreign character anywhere
+// refuses the stream as soon as it is fed.
+TEST(BinaryEncoding, StreamsCrossingFromInlineToHeapBuffers) {
+    std::mt19937 rng(5);
+    const bytes data = random_bytes(rng, 300);
+    for (binary_encoding e : {hex, base64}) {
+        const std::string text = expected_encoding(e, data);
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            if (cut <= data.size()) {
+                ASSERT_EQ(encode_in_pieces(e, data, {cut}), text) << cut;
+            }
+            ASSERT_EQ(decode_in_pieces(e, text, {cut}), data) << cut;
+            const std::size_t at = cut < text.size() ? cut : 0;
+            std::string bad = text;
+            bad[at] = '!';
+            binary_decoder decoder(e);
+            decoder.add_string(bad.substr(0, at + 1));
+            ASSERT_TRUE(decoder.is_refused()) << cut;
+            decoder.add_string(bad.substr(at + 1));
+            ASSERT_TRUE(decoder.is_refused() && decoder.finish().empty()) << cut;
+        }
+        for (std::size_t step = 1; step <= 9; ++step) {
+            cuts even;
+            for (std::size_t at = step; at < text.size(); at += step) {
+                even.push_back(at);
+            }
+            cuts even_bytes;
+            for (std::size_t at : even) {
+                if (at < data.size()) {
+                    even_bytes.push_back(at);
+                }
+            }
+            ASSERT_EQ(encode_in_pieces(e, data, even_bytes), text) << step;
+            ASSERT_EQ(decode_in_pieces(e, text, even), data) << step;
+        }
+    }
+}
+
 // Streamed decoding grows its bytes geometrically: a megabyte in 4 KiB pieces takes a few
 // dozen allocations, not one per kilobyte.
 TEST(BinaryEncoding, StreamedOutputGrowsGeometrically) {

@@ -5,29 +5,6 @@
 #include "binary_encoding/tables.hpp"
 
 namespace vorn::core::v2::detail {
-namespace {
-
-bool in_alphabet(const base64_alphabet_spec& a, char c) noexcept {
-    return base64_value(a, c) != not_in_alphabet;
-}
-
-// A complete group whose fourth character is "=": "xx==" or "xxx=".
-bool valid_padded_group(const base64_alphabet_spec& a, const char* g) noexcept {
-    return in_alphabet(a, g[0]) && in_alphabet(a, g[1]) &&
-           (in_alphabet(a, g[2]) || g[2] == base64_padding);
-}
-
-// The first `size` (0-3) characters of a group: could the rest still make it valid?
-bool valid_group_start(const base64_alphabet_spec& a, const char* g, std::size_t size) noexcept {
-    for (std::size_t i = 0; i < size; ++i) {
-        if (!in_alphabet(a, g[i]) && !(i == 2 && g[i] == base64_padding)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 std::size_t base64_encoded_size(const data_chunk* chunks, std::uint32_t count) {
     // total / 3 * 4 never exceeds SIZE_MAX.

@@ -18,6 +18,23 @@
 
 namespace vorn::core::v2::detail {
 
+// A complete group whose fourth character is "=": "xx==" or "xxx=".
+inline bool valid_padded_group(const base64_alphabet_spec& a, const char* g) noexcept {
+    return base64_value(a, g[0]) != not_in_alphabet && base64_value(a, g[1]) != not_in_alphabet &&
+           (base64_value(a, g[2]) != not_in_alphabet || g[2] == base64_padding);
+}
+
+// The first `size` (0-3) characters of a group: could the rest still make it valid?
+inline bool valid_group_start(const base64_alphabet_spec& a, const char* g,
+                              std::size_t size) noexcept {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (base64_value(a, g[i]) == not_in_alphabet && !(i == 2 && g[i] == base64_padding)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The bytes of a stream that do not yet fill a group of three.
 struct base64_carry {
     unsigned char bytes[2] = {};

@@ -36,16 +36,115 @@ final_part finish_part(codec_id codec, const char* leftover, std::size_t size,
     final_part part;
     if (refused) {
         part.status = decode_status::refused;
+    } else if (size == 0) {
+        part.status = decode_status::complete;
     } else if (codec == codec_id::hex) {
-        part.status = size == 0 ? decode_status::complete : decode_status::incomplete;
+        part.status = decode_status::incomplete;
     } else {
-        const detail::base64_alphabet_spec& a = detail::alphabet_of(codec);
-        part.status = static_cast<decode_status>(detail::base64_status(a, leftover, size, false));
-        if (part.status == decode_status::complete) {
-            part.bytes = detail::base64_decode_final(a, leftover, size);
-        }
+        // What was held back passed its checks when it was fed: a padded final group, or the
+        // start of a group that more input can complete. It is a whole text when it decodes.
+        part.bytes = detail::base64_decode_final(detail::alphabet_of(codec), leftover, size);
+        part.status = part.bytes.refused ? decode_status::incomplete : decode_status::complete;
     }
     return part;
+}
+
+// The rest of a stream, fed after the characters it held back: `group` holds the `held`
+// characters that passed their checks (the start of a group, a padded final group, or an
+// unpaired hex digit) and is updated to what this piece leaves over.
+struct held_text {
+    char group[4];
+    std::size_t held;
+};
+
+// The number of bytes feed() may write for `n` more characters.
+std::size_t feed_room(codec_id codec, std::size_t n) noexcept {
+    return codec == codec_id::hex ? n / 2 + 1 : n / 4 * 3 + 3;
+}
+
+// Decodes the whole groups (or pairs) that `n` more characters at `p` complete into `out`, and
+// returns the bytes written; SIZE_MAX when the stream is refused (`left` is then unspecified).
+std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
+                 unsigned char* out) noexcept {
+    constexpr std::size_t refusal = SIZE_MAX;
+    unsigned char* const start = out;
+    if (codec == codec_id::hex) {
+        if (left.held != 0) {
+            const char pair[2] = {left.group[0], p[0]};
+            if ((detail::hex_decode_pair(pair, out) & 0xF0u) != 0) {
+                return refusal;
+            }
+            ++out;
+            ++p;
+            --n;
+            left.held = 0;
+        }
+        const std::size_t pairs = n / 2;
+        if (!detail::hex_decode_pairs(p, pairs, out)) {
+            return refusal;
+        }
+        if (n % 2 != 0) {
+            // A lone character that is not a digit can never be completed into a valid pair.
+            if (detail::hex_value(p[n - 1]) == detail::not_in_alphabet) {
+                return refusal;
+            }
+            left.group[0] = p[n - 1];
+            left.held = 1;
+        }
+        return static_cast<std::size_t>(out - start) + pairs;
+    }
+    const detail::base64_alphabet_spec& a = detail::alphabet_of(codec);
+    if (left.held == 4) {
+        return refusal;  // characters after the padded final group
+    }
+    if (left.held != 0) {
+        // The group the held characters start, completed from this piece.
+        const std::size_t take = n < 4 - left.held ? n : 4 - left.held;
+        std::memcpy(left.group + left.held, p, take);
+        left.held += take;
+        p += take;
+        n -= take;
+        if (left.held < 4) {
+            return detail::valid_group_start(a, left.group, left.held) ? 0 : refusal;
+        }
+        if (left.group[3] == detail::base64_padding) {
+            // A padded group may only end the stream.
+            return detail::valid_padded_group(a, left.group) && n == 0 ? 0 : refusal;
+        }
+        if ((detail::base64_decode_group(*a.values, left.group, out) & 0x80u) != 0) {
+            return refusal;
+        }
+        out += 3;
+        left.held = 0;
+    }
+    const std::size_t groups = n / 4;
+    if (groups != 0) {
+        // Only the stream's last group may be padded; it is held back for the final step.
+        const bool last_padded = p[4 * groups - 1] == detail::base64_padding;
+        const std::size_t body = last_padded ? groups - 1 : groups;
+        if (!detail::base64_decode_groups(codec, p, body, out)) {
+            return refusal;
+        }
+        out += 3 * body;
+        p += 4 * body;
+        n -= 4 * body;
+        if (last_padded) {
+            if (n != 4 || !detail::valid_padded_group(a, p)) {
+                return refusal;
+            }
+            std::memcpy(left.group, p, 4);
+            left.held = 4;
+            return static_cast<std::size_t>(out - start);
+        }
+    }
+    // An incomplete group that no continuation can make valid refuses the stream now, as it
+    // would at the latest when finishing.
+    if (!detail::valid_group_start(a, p, n)) {
+        return refusal;
+    }
+    std::memcpy(left.group, p, n);
+    left.held = n;
+    return static_cast<std::size_t>(out - start);
 }
 
 // Decodes a whole text into `out` (decoded_size_bound bytes).
@@ -54,13 +153,40 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
     if (size == 0) {
         return {0, decode_status::complete};
     }
-    const detail::data_chunk chunk = {reinterpret_cast<const unsigned char*>(text), size};
-    const detail::decode_outcome outcome =
-        codec == codec_id::hex
-            ? detail::hex_decode_update(detail::hex_kernels_of(size), &chunk, 1, out)
-            : detail::base64_decode_update(detail::base64_kernels_of(codec, size), &chunk, 1, out);
-    const final_part part =
-        finish_part(codec, outcome.leftover, outcome.leftover_size, outcome.refused);
+    if (codec == codec_id::hex && size % 2 == 0) {
+        // Pairs only: complete when they are all digits.
+        return detail::hex_decode_pairs(text, size / 2, out)
+                   ? decode_result{size / 2, decode_status::complete}
+                   : decode_result{0, decode_status::refused};
+    }
+    if (codec != codec_id::hex && size % 4 == 0) {
+        // Whole groups, of which only the last may be padded ("xx==" or "xxx=").
+        const char* const last = text + size - 4;
+        const std::size_t body = size / 4 - (last[3] == detail::base64_padding ? 1 : 0);
+        if (!detail::base64_decode_groups(codec, text, body, out)) {
+            return {0, decode_status::refused};
+        }
+        if (4 * body == size) {
+            return {3 * body, decode_status::complete};
+        }
+        const std::array<unsigned char, 256>& values = *detail::alphabet_of(codec).values;
+        const unsigned v0 = values[static_cast<unsigned char>(last[0])];
+        const unsigned v1 = values[static_cast<unsigned char>(last[1])];
+        // The unused low bits of the last significant character are ignored.
+        out += 3 * body;
+        out[0] = static_cast<unsigned char>((v0 << 2) | (v1 >> 4));
+        if (last[2] == detail::base64_padding) {
+            return ((v0 | v1) & 0x80u) == 0 ? decode_result{3 * body + 1, decode_status::complete}
+                                            : decode_result{0, decode_status::refused};
+        }
+        const unsigned v2 = values[static_cast<unsigned char>(last[2])];
+        out[1] = static_cast<unsigned char>((v1 << 4) | (v2 >> 2));
+        return ((v0 | v1 | v2) & 0x80u) == 0 ? decode_result{3 * body + 2, decode_status::complete}
+                                             : decode_result{0, decode_status::refused};
+    }
+    held_text left{{}, 0};
+    const std::size_t written = feed(codec, left, text, size, out);
+    const final_part part = finish_part(codec, left.group, left.held, written == SIZE_MAX);
     if (part.status != decode_status::complete) {
         return {0, part.status};
     }
@@ -68,9 +194,62 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
         // These bytes are counted by decoded_size_bound, so `out` is not null when there are
         // any: it is null only for a bound of 0.
         // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
-        std::memcpy(out + outcome.written, part.bytes.bytes, part.bytes.size);
+        std::memcpy(out + written, part.bytes.bytes, part.bytes.size);
     }
-    return {outcome.written + part.bytes.size, decode_status::complete};
+    return {written + part.bytes.size, decode_status::complete};
+}
+
+// True when the `size` characters at `text` are all in the alphabet of `codec` ("=" excluded).
+bool plain_text(codec_id codec, const char* text, std::size_t size) noexcept {
+    const std::array<unsigned char, 256>& values =
+        codec == codec_id::hex ? detail::hex_decode_table : *detail::alphabet_of(codec).values;
+    // Two independent chains of lookups, four characters a step.
+    unsigned seen = 0;
+    unsigned more = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= size; i += 4) {
+        seen |= values[static_cast<unsigned char>(text[i])] |
+                values[static_cast<unsigned char>(text[i + 1])];
+        more |= values[static_cast<unsigned char>(text[i + 2])] |
+                values[static_cast<unsigned char>(text[i + 3])];
+    }
+    for (; i < size; ++i) {
+        seen |= values[static_cast<unsigned char>(text[i])];
+    }
+    return ((seen | more) & 0x80u) == 0;
+}
+
+// The staged characters that form whole groups (or digit pairs); the rest is held back.
+std::size_t whole_part(const detail::binary_decoder_impl& state) noexcept {
+    if (state.codec == codec_id::hex) {
+        return state.staged_size / 2 * 2;
+    }
+    // Text that is not plain was left by a piece decoded where it was: held back only.
+    return state.plain ? state.staged_size / 4 * 4 : 0;
+}
+
+// Writes the bytes of the first `whole` staged characters, which are whole groups of alphabet
+// characters and so always decode.
+void decode_staged(const detail::binary_decoder_impl& state, std::size_t whole,
+                   unsigned char* out) noexcept {
+    if (state.codec == codec_id::hex) {
+        detail::hex_decode_pairs(state.staged, whole / 2, out);
+    } else {
+        detail::base64_decode_groups(state.codec, state.staged, whole / 4, out);
+    }
+}
+
+// Decodes the whole groups of the staging area and keeps what is held back at its start.
+void flush(detail::binary_decoder_impl& state) {
+    const std::size_t whole = whole_part(state);
+    if (whole == 0) {
+        return;
+    }
+    const std::size_t bytes = bytes_bound(state.codec, whole);
+    decode_staged(state, whole, state.decoded_bytes.room(bytes));
+    state.decoded_bytes.commit(bytes);
+    std::memmove(state.staged, state.staged + whole, state.staged_size - whole);
+    state.staged_size -= whole;
 }
 
 }  // namespace
@@ -93,8 +272,9 @@ binary_decoder& binary_decoder::operator=(const binary_decoder& other) {
         // Copies first, so that a failing allocation leaves this decoder as it was.
         detail::binary_decoder_impl copy(*other.impl_);
         impl_->decoded_bytes.swap(copy.decoded_bytes);
-        std::memcpy(impl_->pending_text, copy.pending_text, sizeof copy.pending_text);
-        impl_->pending_size = copy.pending_size;
+        std::memcpy(impl_->staged, copy.staged, copy.staged_size);
+        impl_->staged_size = copy.staged_size;
+        impl_->plain = copy.plain;
         impl_->refused = copy.refused;
         impl_->codec = copy.codec;
     }
@@ -106,31 +286,39 @@ void binary_decoder::add_string(const char* text, std::size_t size) {
     if (size == 0 || state.refused) {
         return;  // a refused stream stays refused: nothing later is even read
     }
-    detail::data_chunk chunks[2];
-    std::uint32_t count = 0;
-    if (state.pending_size != 0) {
-        chunks[count++] = {reinterpret_cast<const unsigned char*>(state.pending_text),
-                           state.pending_size};
-    }
-    chunks[count++] = {reinterpret_cast<const unsigned char*>(text), size};
-    const std::size_t total = detail::total_size(chunks, count);
-    const std::size_t room = state.codec == codec_id::hex ? total / 2 : total / 4 * 3;
-    const std::size_t old_size = state.decoded_bytes.size();
-    unsigned char* out = detail::append_room(state.decoded_bytes, room);
-    const detail::decode_outcome outcome =
-        state.codec == codec_id::hex
-            ? detail::hex_decode_update(detail::hex_kernels_of(size), chunks, count, out)
-            : detail::base64_decode_update(detail::base64_kernels_of(state.codec, size), chunks,
-                                           count, out);
-    if (outcome.refused) {
-        byte_array().swap(state.decoded_bytes);
-        state.refused = true;
-        state.pending_size = 0;
+    constexpr std::size_t capacity = detail::binary_decoder_impl::staging_capacity;
+    if (state.plain && size <= capacity - state.staged_size &&
+        plain_text(state.codec, text, size)) {
+        // Alphabet characters after a plain text: valid wherever the groups fall. They are
+        // only gathered, and decoded in one run with what follows them.
+        detail::copy_bytes(state.staged + state.staged_size, text, size);
+        state.staged_size += size;
         return;
     }
-    access::truncate(state.decoded_bytes, old_size + outcome.written);
-    std::memcpy(state.pending_text, outcome.leftover, outcome.leftover_size);
-    state.pending_size = static_cast<std::uint8_t>(outcome.leftover_size);
+    flush(state);
+    if (state.plain && size <= capacity - state.staged_size &&
+        plain_text(state.codec, text, size)) {
+        detail::copy_bytes(state.staged + state.staged_size, text, size);
+        state.staged_size += size;
+        return;
+    }
+    // Padding, a refused character or a long piece: decoded where it is, after the held back
+    // characters, with every rule checked.
+    unsigned char* const out = state.decoded_bytes.room(feed_room(state.codec, size));
+    held_text left;
+    std::memcpy(left.group, state.staged, state.staged_size);
+    left.held = state.staged_size;
+    const std::size_t written = feed(state.codec, left, text, size, out);
+    if (written == SIZE_MAX) {
+        state.decoded_bytes.release();
+        state.refused = true;
+        state.staged_size = 0;
+        return;
+    }
+    state.decoded_bytes.commit(written);
+    std::memcpy(state.staged, left.group, left.held);
+    state.staged_size = left.held;
+    state.plain = std::memchr(left.group, detail::base64_padding, left.held) == nullptr;
 }
 
 void binary_decoder::add_string(const std::string& text) {
@@ -147,27 +335,36 @@ void binary_decoder::add_string(std::string_view text) {
 
 decode_status binary_decoder::get_status() const noexcept {
     const detail::binary_decoder_impl& state = *impl_;
-    return finish_part(state.codec, state.pending_text, state.pending_size, state.refused).status;
+    const std::size_t whole = whole_part(state);
+    return finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused)
+        .status;
 }
 
 std::size_t binary_decoder::finished_size() const noexcept {
     const detail::binary_decoder_impl& state = *impl_;
+    const std::size_t whole = whole_part(state);
     const final_part part =
-        finish_part(state.codec, state.pending_text, state.pending_size, state.refused);
-    return part.status == decode_status::complete ? state.decoded_bytes.size() + part.bytes.size
-                                                  : 0;
+        finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused);
+    return part.status == decode_status::complete
+               ? state.decoded_bytes.size() + bytes_bound(state.codec, whole) + part.bytes.size
+               : 0;
 }
 
 decode_result binary_decoder::finish_to(unsigned char* out) const noexcept {
     const detail::binary_decoder_impl& state = *impl_;
+    const std::size_t whole = whole_part(state);
     const final_part part =
-        finish_part(state.codec, state.pending_text, state.pending_size, state.refused);
+        finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused);
     if (part.status != decode_status::complete) {
         return {0, part.status};
     }
-    const std::size_t size = state.decoded_bytes.size();
+    std::size_t size = state.decoded_bytes.size();
     if (size != 0) {
         std::memcpy(out, state.decoded_bytes.data(), size);
+    }
+    if (whole != 0) {
+        decode_staged(state, whole, out + size);
+        size += bytes_bound(state.codec, whole);
     }
     if (part.bytes.size != 0) {
         std::memcpy(out + size, part.bytes.bytes, part.bytes.size);
@@ -211,13 +408,15 @@ byte_array binary_decoder::decode(binary_encoding encoding, std::string_view tex
         status = decode_whole(codec, text.data(), text.size(), nullptr).status;
         return bytes;
     }
-    const decode_result result =
-        decode_whole(codec, text.data(), text.size(), access::append_uninitialized(bytes, bound));
+    // A block of the bound's size, taken directly: the array is new, nothing to move.
+    access::header(bytes) = core::detail::byte_array_impl::allocate(bound);
+    const decode_result result = decode_whole(codec, text.data(), text.size(), bytes.data());
     status = result.status;
     if (result.status != decode_status::complete) {
-        return byte_array();
+        byte_array().swap(bytes);  // no block: the same array as for a text never fed
+    } else {
+        access::truncate(bytes, result.size);
     }
-    access::truncate(bytes, result.size);
     return bytes;
 }
 

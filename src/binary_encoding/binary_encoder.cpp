@@ -62,13 +62,11 @@ std::size_t text_size(codec_id codec, std::size_t size) {
 std::size_t encode_whole(codec_id codec, const unsigned char* data, std::size_t size,
                          char* out) noexcept {
     if (codec == codec_id::hex) {
-        detail::hex_kernels_of(size).encode(data, size, out);
+        detail::hex_encode_bytes(data, size, out);
         return 2 * size;
     }
     const std::size_t groups = size / 3;
-    if (groups != 0) {
-        detail::base64_kernels_of(codec, size).encode(data, groups, out);
-    }
+    detail::base64_encode_groups(codec, data, groups, out);
     return 4 * groups + detail::base64_encode_final(detail::alphabet_of(codec), data + 3 * groups,
                                                     size % 3, out + 4 * groups);
 }
@@ -92,6 +90,11 @@ std::string make_text(std::size_t size, Write write) {
     return text;
 }
 
+// The most input bytes whose text still has a size that fits in size_t.
+std::size_t max_input(codec_id codec) noexcept {
+    return codec == codec_id::hex ? SIZE_MAX / 2 : (SIZE_MAX - 4) / 4 * 3 + 2;
+}
+
 }  // namespace
 
 binary_encoder::binary_encoder(binary_encoding encoding) : impl_(nullptr) {
@@ -111,44 +114,22 @@ binary_encoder& binary_encoder::operator=(const binary_encoder& other) {
     if (this != &other) {
         // Copies first, so that a failing allocation leaves this encoder as it was.
         detail::binary_encoder_impl copy(*other.impl_);
-        impl_->encoded_text.swap(copy.encoded_text);
-        std::memcpy(impl_->pending_bytes, copy.pending_bytes, sizeof copy.pending_bytes);
-        impl_->pending_size = copy.pending_size;
+        impl_->input.swap(copy.input);
         impl_->codec = copy.codec;
     }
     return *this;
 }
 
 void binary_encoder::add_data(const unsigned char* data, std::size_t size) {
-    if (size == 0) {
-        return;
+    // The input is kept, not its text: it is smaller, it is copied in one move per piece
+    // whatever the piece size, and finish() encodes all of it in one run of the widest
+    // kernels, straight into its result.
+    detail::stream_output& input = impl_->input;
+    if (size > max_input(impl_->codec) - input.size()) {
+        throw std::length_error("vorn::core::binary_encoding: input too large");
     }
-    detail::binary_encoder_impl& state = *impl_;
-    if (state.codec == codec_id::hex) {
-        unsigned char* out =
-            detail::append_room(state.encoded_text, text_size(codec_id::hex, size));
-        detail::hex_kernels_of(size).encode(data, size, reinterpret_cast<char*>(out));
-        return;
-    }
-    const std::size_t pending = state.pending_size;
-    if (size < 3 - pending) {
-        // Still no whole group: only the carry grows.
-        std::memcpy(state.pending_bytes + pending, data, size);
-        state.pending_size = static_cast<std::uint8_t>(pending + size);
-        return;
-    }
-    detail::data_chunk chunks[2];
-    std::uint32_t count = 0;
-    if (pending != 0) {
-        chunks[count++] = {state.pending_bytes, pending};
-    }
-    chunks[count++] = {data, size};
-    const std::size_t room = detail::base64_encoded_size(chunks, count);
-    unsigned char* out = detail::append_room(state.encoded_text, room);
-    const detail::base64_carry carry = detail::base64_encode_update(
-        detail::base64_kernels_of(state.codec, size), chunks, count, reinterpret_cast<char*>(out));
-    std::memcpy(state.pending_bytes, carry.bytes, carry.size);
-    state.pending_size = static_cast<std::uint8_t>(carry.size);
+    detail::copy_bytes(input.room(size), data, size);
+    input.commit(size);
 }
 
 void binary_encoder::add_data(const byte_array& data) {
@@ -160,20 +141,14 @@ void binary_encoder::add_data(std::string_view data) {
 }
 
 std::size_t binary_encoder::finished_size() const noexcept {
-    return impl_->encoded_text.size() + final_size(impl_->codec, impl_->pending_size);
+    const std::size_t size = impl_->input.size();
+    // No overflow: add_data keeps the input within max_input.
+    return impl_->codec == codec_id::hex ? 2 * size
+                                         : size / 3 * 4 + final_size(impl_->codec, size % 3);
 }
 
 std::size_t binary_encoder::finish_to(char* out) const noexcept {
-    const detail::binary_encoder_impl& state = *impl_;
-    const std::size_t size = state.encoded_text.size();
-    if (size != 0) {
-        std::memcpy(out, state.encoded_text.data(), size);
-    }
-    if (state.codec == codec_id::hex) {
-        return size;
-    }
-    return size + detail::base64_encode_final(detail::alphabet_of(state.codec), state.pending_bytes,
-                                              state.pending_size, out + size);
+    return encode_whole(impl_->codec, impl_->input.data(), impl_->input.size(), out);
 }
 
 std::string binary_encoder::finish() const {

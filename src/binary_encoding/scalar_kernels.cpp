@@ -8,15 +8,8 @@ namespace {
 
 template <const base64_alphabet_spec& alphabet>
 void base64_encode_scalar(const unsigned char* in, std::size_t groups, char* out) noexcept {
-    const char* const chars = alphabet.chars;
     for (std::size_t g = 0; g < groups; ++g, in += 3, out += 4) {
-        const unsigned b0 = in[0];
-        const unsigned b1 = in[1];
-        const unsigned b2 = in[2];
-        out[0] = chars[b0 >> 2];
-        out[1] = chars[((b0 & 0x03u) << 4) | (b1 >> 4)];
-        out[2] = chars[((b1 & 0x0Fu) << 2) | (b2 >> 6)];
-        out[3] = chars[b2 & 0x3Fu];
+        base64_encode_group(alphabet.chars, in, out);
     }
 }
 
@@ -26,15 +19,7 @@ bool base64_decode_scalar(const char* in, std::size_t groups, unsigned char* out
     // bytes written meanwhile do not matter.
     unsigned bad = 0;
     for (std::size_t g = 0; g < groups; ++g, in += 4, out += 3) {
-        const unsigned v0 = base64_value(alphabet, in[0]);
-        const unsigned v1 = base64_value(alphabet, in[1]);
-        const unsigned v2 = base64_value(alphabet, in[2]);
-        const unsigned v3 = base64_value(alphabet, in[3]);
-        bad |= v0 | v1 | v2 | v3;
-        const unsigned bits = (v0 << 18) | (v1 << 12) | (v2 << 6) | v3;
-        out[0] = static_cast<unsigned char>(bits >> 16);
-        out[1] = static_cast<unsigned char>(bits >> 8);
-        out[2] = static_cast<unsigned char>(bits);
+        bad |= base64_decode_group(*alphabet.values, in, out);
     }
     return (bad & 0x80u) == 0;
 }
@@ -49,10 +34,7 @@ void hex_encode_scalar(const unsigned char* in, std::size_t n, char* out) noexce
 bool hex_decode_scalar(const char* in, std::size_t pairs, unsigned char* out) noexcept {
     unsigned bad = 0;
     for (std::size_t i = 0; i < pairs; ++i, in += 2) {
-        const unsigned high = hex_value(in[0]);
-        const unsigned low = hex_value(in[1]);
-        bad |= high | low;
-        out[i] = static_cast<unsigned char>((high << 4) | low);
+        bad |= hex_decode_pair(in, out + i);
     }
     return (bad & 0xF0u) == 0;
 }

@@ -1,22 +1,24 @@
 // The state records behind binary_encoder and binary_decoder, and what the two front-ends
-// share: which codec an encoding names, and the kernels a call of a given size uses.
+// share: which codec an encoding names, and how a run of groups of a given length is converted.
 //
-// Output is appended in place to one growing buffer (a byte_array for both directions, which
-// can grow without filling its new room first); finish() copies it once into the result.
-// The carried input lives inside the record, so feeding a piece allocates only when the
-// output outgrows its buffer.
+// Each stream appends in place to one growing buffer, which lives inside the record while the
+// stream is short (a record, a line, a key) and moves to one heap block beyond that. The
+// encoder keeps its input and encodes it when finishing, straight into the result; the
+// decoder gathers plain text in a staging area and decodes it in runs, keeping its bytes. A
+// short stream allocates its record and its result, nothing else.
 #ifndef VORN_CORE_SRC_BINARY_ENCODING_STATE_HPP
 #define VORN_CORE_SRC_BINARY_ENCODING_STATE_HPP
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "binary_encoding/base64_codec.hpp"
 #include "binary_encoding/hex_codec.hpp"
 #include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
 #include "vorn/core/binary_encoding.hpp"
-#include "vorn/core/byte_array.hpp"
 
 namespace vorn::core::v2::detail {
 
@@ -25,8 +27,8 @@ enum class codec_id : std::uint8_t { hex, base64, base64url };
 // The codec of `encoding`. Throws std::logic_error for a value that names none.
 codec_id codec_of(binary_encoding encoding);
 
-// Below this many input bytes or characters the portable kernels are used: entering the SIMD
-// kernels (and their masked tails) costs more than it saves on so little.
+// Below this many input bytes or characters the portable code is used, inline: entering the
+// SIMD kernels (and their masked tails) costs more than it saves on so little.
 inline constexpr std::size_t small_input = 48;
 
 inline const base64_kernels& base64_kernels_of(codec_id codec, std::size_t size) noexcept {
@@ -44,25 +46,161 @@ inline const base64_alphabet_spec& alphabet_of(codec_id codec) noexcept {
     return codec == codec_id::base64url ? url_base64 : standard_base64;
 }
 
-// Room for `room` more bytes at the end of `bytes`, not initialised; the size grows by
-// `room` (give back the unused tail with byte_array_access::truncate). The capacity at least
-// doubles when it must grow, so a stream of appends costs amortised linear time. Throws
-// std::length_error or std::bad_alloc with `bytes` unchanged.
-unsigned char* append_room(byte_array& bytes, std::size_t room);
+// The characters of `groups` whole Base64 groups at `in`, in the alphabet of `codec`.
+inline void base64_encode_groups(codec_id codec, const unsigned char* in, std::size_t groups,
+                                 char* out) noexcept {
+    if (groups < small_input / 3) {
+        const char* const chars = alphabet_of(codec).chars;
+        for (std::size_t g = 0; g < groups; ++g, in += 3, out += 4) {
+            base64_encode_group(chars, in, out);
+        }
+        return;
+    }
+    base64_kernels_of(codec, small_input).encode(in, groups, out);
+}
+
+// The bytes of `groups` whole Base64 groups at `in`; false when a character is outside the
+// alphabet of `codec` ("=" included), `out` then holding unspecified bytes.
+inline bool base64_decode_groups(codec_id codec, const char* in, std::size_t groups,
+                                 unsigned char* out) noexcept {
+    if (groups < small_input / 4) {
+        const std::array<unsigned char, 256>& values = *alphabet_of(codec).values;
+        unsigned bad = 0;
+        for (std::size_t g = 0; g < groups; ++g, in += 4, out += 3) {
+            bad |= base64_decode_group(values, in, out);
+        }
+        return (bad & 0x80u) == 0;
+    }
+    return base64_kernels_of(codec, small_input).decode(in, groups, out);
+}
+
+// The 2 * n hex digits of the n bytes at `in`.
+inline void hex_encode_bytes(const unsigned char* in, std::size_t n, char* out) noexcept {
+    if (n < small_input) {
+        for (std::size_t i = 0; i < n; ++i, out += 2) {
+            out[0] = hex_digits[in[i] >> 4];
+            out[1] = hex_digits[in[i] & 0x0Fu];
+        }
+        return;
+    }
+    active_hex_kernels().encode(in, n, out);
+}
+
+// The bytes of `pairs` digit pairs at `in`; false when a character is not a hex digit. The
+// kernels pay off from 16 pairs on (measured), earlier than for the other conversions.
+inline bool hex_decode_pairs(const char* in, std::size_t pairs, unsigned char* out) noexcept {
+    if (pairs < 16) {
+        unsigned bad = 0;
+        for (std::size_t i = 0; i < pairs; ++i, in += 2) {
+            bad |= hex_decode_pair(in, out + i);
+        }
+        return (bad & 0xF0u) == 0;
+    }
+    return active_hex_kernels().decode(in, pairs, out);
+}
+
+// Copies `n` bytes between buffers that do not overlap; the few bytes of a short piece with
+// fixed-size moves that stay within both buffers, longer runs with memcpy.
+inline void copy_bytes(void* to, const void* from, std::size_t n) noexcept {
+    auto* const out = static_cast<unsigned char*>(to);
+    const auto* const in = static_cast<const unsigned char*>(from);
+    if (n >= 4 && n <= 16) {
+        if (n >= 8) {
+            std::uint64_t head;
+            std::uint64_t tail;
+            std::memcpy(&head, in, 8);
+            std::memcpy(&tail, in + n - 8, 8);
+            std::memcpy(out, &head, 8);
+            std::memcpy(out + n - 8, &tail, 8);
+        } else {
+            std::uint32_t head;
+            std::uint32_t tail;
+            std::memcpy(&head, in, 4);
+            std::memcpy(&tail, in + n - 4, 4);
+            std::memcpy(out, &head, 4);
+            std::memcpy(out + n - 4, &tail, 4);
+        }
+    } else if (n < 4) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = in[i];
+        }
+    } else {
+        std::memcpy(out, in, n);
+    }
+}
+
+// A growing buffer of a stream (the encoder's input, the decoder's bytes): inside the record
+// while short, in one heap block beyond, whose capacity at least doubles when it must grow so that
+// a stream of appends costs amortised linear time. A copy is independent of its source.
+class stream_output {
+  public:
+    static constexpr std::size_t inline_capacity = 192;
+
+    stream_output() noexcept {}
+    // Throws std::bad_alloc.
+    stream_output(const stream_output& other);
+    stream_output& operator=(const stream_output&) = delete;
+    ~stream_output() { std::free(heap_); }
+
+    const unsigned char* data() const noexcept { return heap_ != nullptr ? heap_ : inline_; }
+    std::size_t size() const noexcept { return size_; }
+
+    // Room for `n` more bytes after the ones in use, not initialised; commit() those written.
+    // Throws std::length_error or std::bad_alloc with the contents unchanged.
+    unsigned char* room(std::size_t n) {
+        if (n > capacity_ - size_) {
+            grow(n);
+        }
+        return (heap_ != nullptr ? heap_ : inline_) + size_;
+    }
+    void commit(std::size_t n) noexcept { size_ += n; }
+
+    // Empty, and back inside the record: its heap block, if any, is freed.
+    void release() noexcept;
+    void swap(stream_output& other) noexcept;
+
+  private:
+    void grow(std::size_t n);
+
+    unsigned char* heap_ = nullptr;  // the block in use, or none while inline_ holds the bytes
+    std::size_t size_ = 0;
+    std::size_t capacity_ = inline_capacity;
+    unsigned char inline_[inline_capacity];
+};
 
 struct binary_encoder_impl {
-    byte_array encoded_text;           // all text produced so far, end marking excluded
-    unsigned char pending_bytes[2]{};  // input not yet encoded: at most 2 bytes of a group
-    std::uint8_t pending_size = 0;
+    stream_output input;  // every byte fed since construction, encoded by finish()
     codec_id codec = codec_id::hex;
 };
 
 struct binary_decoder_impl {
-    char pending_text[4]{};  // input not yet decoded: a started or a padded final group
-    std::uint8_t pending_size = 0;
-    bool refused = false;      // for good: later input is ignored
-    byte_array decoded_bytes;  // all bytes decoded so far; empty once refused
+    // A multiple of 4, so that a full staging area of plain text is whole Base64 groups.
+    static constexpr std::size_t staging_capacity = 192;
+
+    binary_decoder_impl() noexcept {}
+    // Copies the staged characters in use only: the rest of the area is never read.
+    binary_decoder_impl(const binary_decoder_impl& other)
+        : decoded_bytes(other.decoded_bytes),
+          staged_size(other.staged_size),
+          plain(other.plain),
+          refused(other.refused),
+          codec(other.codec) {
+        std::memcpy(staged, other.staged, staged_size);
+    }
+    binary_decoder_impl& operator=(const binary_decoder_impl&) = delete;
+
+    stream_output decoded_bytes;  // the bytes of all text before the staged text; empty once
+                                  // refused
+    std::size_t staged_size = 0;
+    // The staged text holds no "=": it is whole groups of alphabet characters followed by the
+    // start of a group. Otherwise it is at most 4 characters a piece decoded in place held
+    // back: a group start with "=" third, or a padded final group.
+    bool plain = true;
+    bool refused = false;  // for good: later input is ignored
     codec_id codec = codec_id::hex;
+    // Text fed but not yet decoded: runs of alphabet characters are gathered here, checked
+    // only for their characters, and decoded in one run later.
+    char staged[staging_capacity];
 };
 
 }  // namespace vorn::core::v2::detail

@@ -82,6 +82,44 @@ inline unsigned char hex_value(char c) noexcept {
     return hex_decode_table[static_cast<unsigned char>(c)];
 }
 
+// One group at a time, inline: the portable kernels are loops over these, and the front-ends
+// use them directly for pieces too short to profit from a kernel call.
+
+// The four characters of the three bytes at `in`, in the alphabet `chars`.
+inline void base64_encode_group(const char* chars, const unsigned char* in, char* out) noexcept {
+    const unsigned b0 = in[0];
+    const unsigned b1 = in[1];
+    const unsigned b2 = in[2];
+    out[0] = chars[b0 >> 2];
+    out[1] = chars[((b0 & 0x03u) << 4) | (b1 >> 4)];
+    out[2] = chars[((b1 & 0x0Fu) << 2) | (b2 >> 6)];
+    out[3] = chars[b2 & 0x3Fu];
+}
+
+// The three bytes of the four characters at `in`. Returns the values read or-ed together:
+// bit 7 is set when a character is outside the alphabet (the bytes are then unspecified).
+inline unsigned base64_decode_group(const std::array<unsigned char, 256>& values, const char* in,
+                                    unsigned char* out) noexcept {
+    const unsigned v0 = values[static_cast<unsigned char>(in[0])];
+    const unsigned v1 = values[static_cast<unsigned char>(in[1])];
+    const unsigned v2 = values[static_cast<unsigned char>(in[2])];
+    const unsigned v3 = values[static_cast<unsigned char>(in[3])];
+    const unsigned bits = (v0 << 18) | (v1 << 12) | (v2 << 6) | v3;
+    out[0] = static_cast<unsigned char>(bits >> 16);
+    out[1] = static_cast<unsigned char>(bits >> 8);
+    out[2] = static_cast<unsigned char>(bits);
+    return v0 | v1 | v2 | v3;
+}
+
+// The byte of the digit pair at `in`. Returns the values or-ed together: a bit of 0xF0 is
+// set when a character is not a hex digit.
+inline unsigned hex_decode_pair(const char* in, unsigned char* out) noexcept {
+    const unsigned high = hex_value(in[0]);
+    const unsigned low = hex_value(in[1]);
+    *out = static_cast<unsigned char>((high << 4) | low);
+    return high | low;
+}
+
 }  // namespace vorn::core::v2::detail
 
 #endif
