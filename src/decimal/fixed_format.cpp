@@ -66,6 +66,28 @@ std::string format_fixed(bool negative, std::uint64_t magnitude, int exponent,
             scale = precision;
         }
     }
+    if (zeros == 0 && precision <= 16) {
+        // The everyday texts: written back to front into a local buffer (trailing zeros, the
+        // fraction's digits, the separator, the integer part, the sign), then one copy.
+        char buffer[40];
+        char* const end = buffer + sizeof buffer;
+        char* p = end;
+        for (std::size_t i = scale; i < precision; ++i) {
+            *--p = '0';
+        }
+        for (std::size_t i = 0; i < scale; ++i) {
+            *--p = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        }
+        if (precision != 0) {
+            *--p = separator;
+        }
+        p = write_digits(magnitude, p);
+        if (negative) {
+            *--p = '-';
+        }
+        return std::string(p, static_cast<std::size_t>(end - p));
+    }
     char digits[20];
     char* const digits_end = digits + sizeof digits;
     const char* const first = write_digits(magnitude, digits_end);
