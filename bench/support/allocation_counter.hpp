@@ -19,7 +19,7 @@
 namespace bench {
 
 // Blocks taken by malloc, calloc, realloc (a call that moves or creates a block) and operator
-// new since the program started, over all threads.
+// new since the program started (exact for allocations made on one thread at a time).
 std::size_t allocation_count() noexcept;
 
 // Counts the blocks taken while it lives and reports them per iteration as the user counter
