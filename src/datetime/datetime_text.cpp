@@ -161,13 +161,26 @@ converter_status value_converter<datetime>::make_value(datetime& out, const char
         out = detail::failure_datetime();
         return converter_status::invalid_format;
     }
-    long long julian_day = 0;
-    detail::read_date_text(parts.date, false, julian_day);
-    int msecs = 0;
-    if (!detail::read_time_text(parts.time, parts.time_length, false, msecs)) {
-        // Only a fraction longer than the time reader takes gets here; `out` keeps its value.
+    if (parts.time_length > detail::max_time_text_read) {
+        // A fraction longer than the time reader takes; `out` keeps its value.
         return converter_status::invalid_format;
     }
+    // The match checked every digit: the fields are read without checking them again.
+    const auto two = [](const char* p) noexcept { return (p[0] - '0') * 10 + (p[1] - '0'); };
+    const int year = two(parts.date) * 100 + two(parts.date + 2);
+    const long long julian_day =
+        detail::julian_day_from_civil(static_cast<unsigned int>(two(parts.date + 8)),
+                                      static_cast<unsigned int>(two(parts.date + 5)), year);
+    int fraction = 0;
+    if (parts.time_length > 8) {
+        // Milliseconds from the first three fraction digits, finer digits dropped.
+        const std::size_t digits = parts.time_length - 9;
+        for (std::size_t i = 0; i < 3; ++i) {
+            fraction = fraction * 10 + (i < digits ? parts.time[9 + i] - '0' : 0);
+        }
+    }
+    const int msecs = 3600000 * two(parts.time) + 60000 * two(parts.time + 3) +
+                      1000 * two(parts.time + 6) + fraction;
     // Offsets and wall clocks the datetime fields cannot hold are refused rather than cut to
     // their low bits, which would silently give another instant.
     const int offset = offset_seconds(parts.offset);
