@@ -404,8 +404,10 @@ byte_array binary_decoder::decode(binary_encoding encoding, std::string_view tex
     const std::size_t bound = bytes_bound(codec, text.size());
     byte_array bytes;
     if (bound == 0) {
-        // Nothing to write: the text is empty, or too short to hold a byte.
-        status = decode_whole(codec, text.data(), text.size(), nullptr).status;
+        // Nothing to write: the text is empty, or too short to hold a byte. The scratch area
+        // only spares the decoding a null destination.
+        unsigned char scratch[4];
+        status = decode_whole(codec, text.data(), text.size(), scratch).status;
         return bytes;
     }
     // A block of the bound's size, taken directly: the array is new, nothing to move.

@@ -69,7 +69,7 @@ inline converter_status append_number(const number_format& format, char* buffer,
 inline constexpr struct two_digit_table {
     char chars[200];
     constexpr two_digit_table() : chars{} {
-        for (int v = 0; v < 100; ++v) {
+        for (std::size_t v = 0; v < 100; ++v) {
             chars[2 * v] = static_cast<char>('0' + v / 10);
             chars[2 * v + 1] = static_cast<char>('0' + v % 10);
         }
@@ -78,8 +78,9 @@ inline constexpr struct two_digit_table {
 
 // Writes `value` (below 100) as two digits at `out`.
 inline void write_two_digits(char* out, std::uint32_t value) noexcept {
-    out[0] = two_digits.chars[2 * value];
-    out[1] = two_digits.chars[2 * value + 1];
+    const std::size_t at = std::size_t{2} * value;
+    out[0] = two_digits.chars[at];
+    out[1] = two_digits.chars[at + 1];
 }
 
 // Appends `value` as exactly `digits` decimal digits (leading zeros) with the number writer.
