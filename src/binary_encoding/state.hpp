@@ -18,6 +18,7 @@
 #include "binary_encoding/hex_codec.hpp"
 #include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
+#include "common/copy_bytes.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2::detail {
@@ -97,36 +98,6 @@ inline bool hex_decode_pairs(const char* in, std::size_t pairs, unsigned char* o
         return (bad & 0xF0u) == 0;
     }
     return active_hex_kernels().decode(in, pairs, out);
-}
-
-// Copies `n` bytes between buffers that do not overlap; the few bytes of a short piece with
-// fixed-size moves that stay within both buffers, longer runs with memcpy.
-inline void copy_bytes(void* to, const void* from, std::size_t n) noexcept {
-    auto* const out = static_cast<unsigned char*>(to);
-    const auto* const in = static_cast<const unsigned char*>(from);
-    if (n >= 4 && n <= 16) {
-        if (n >= 8) {
-            std::uint64_t head;
-            std::uint64_t tail;
-            std::memcpy(&head, in, 8);
-            std::memcpy(&tail, in + n - 8, 8);
-            std::memcpy(out, &head, 8);
-            std::memcpy(out + n - 8, &tail, 8);
-        } else {
-            std::uint32_t head;
-            std::uint32_t tail;
-            std::memcpy(&head, in, 4);
-            std::memcpy(&tail, in + n - 4, 4);
-            std::memcpy(out, &head, 4);
-            std::memcpy(out + n - 4, &tail, 4);
-        }
-    } else if (n < 4) {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = in[i];
-        }
-    } else {
-        std::memcpy(out, in, n);
-    }
 }
 
 // A growing buffer of a stream (the encoder's input, the decoder's bytes): inside the record

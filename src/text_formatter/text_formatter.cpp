@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/copy_bytes.hpp"
 #include "text_formatter/placeholder_scanner.hpp"
 
 namespace vorn::core {
@@ -38,6 +39,8 @@ struct argument::block {
 
 namespace {
 
+using detail::copy_bytes;
+
 static_assert(sizeof(unsigned long) == sizeof(std::size_t), "offsets are pointer-sized");
 
 // Standard string hashing, usable with views so that lookups need no key string.
@@ -47,33 +50,6 @@ struct text_hash {
         return std::hash<std::string_view>{}(text);
     }
 };
-
-// Copies `size` bytes to `out` and returns the end of the copy. The pieces of a message are
-// mostly a few bytes long: up to 16 are moved inline, as two possibly overlapping words.
-inline char* copy_bytes(char* out, const char* from, std::size_t size) noexcept {
-    if (size > 16) {
-        std::memcpy(out, from, size);
-    } else if (size >= 8) {
-        std::uint64_t head;
-        std::uint64_t tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + size - 8, 8);
-        std::memcpy(out, &head, 8);
-        std::memcpy(out + size - 8, &tail, 8);
-    } else if (size >= 4) {
-        std::uint32_t head;
-        std::uint32_t tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + size - 4, 4);
-        std::memcpy(out, &head, 4);
-        std::memcpy(out + size - 4, &tail, 4);
-    } else if (size != 0) {
-        out[0] = from[0];
-        out[size / 2] = from[size / 2];
-        out[size - 1] = from[size - 1];
-    }
-    return out + size;
-}
 
 // Whether the `size` bytes at a and b are equal; placeholder texts are short, and a plain loop
 // beats a call for them.
