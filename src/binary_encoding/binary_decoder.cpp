@@ -58,7 +58,7 @@ struct held_text {
 };
 
 // The number of bytes feed() may write for `n` more characters.
-std::size_t feed_room(codec_id codec, std::size_t n) noexcept {
+constexpr std::size_t feed_room(codec_id codec, std::size_t n) noexcept {
     return codec == codec_id::hex ? n / 2 + 1 : n / 4 * 3 + 3;
 }
 
@@ -203,53 +203,131 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
 bool plain_text(codec_id codec, const char* text, std::size_t size) noexcept {
     const std::array<unsigned char, 256>& values =
         codec == codec_id::hex ? detail::hex_decode_table : *detail::alphabet_of(codec).values;
-    // Two independent chains of lookups, four characters a step.
     unsigned seen = 0;
-    unsigned more = 0;
-    std::size_t i = 0;
-    for (; i + 4 <= size; i += 4) {
-        seen |= values[static_cast<unsigned char>(text[i])] |
-                values[static_cast<unsigned char>(text[i + 1])];
-        more |= values[static_cast<unsigned char>(text[i + 2])] |
-                values[static_cast<unsigned char>(text[i + 3])];
-    }
-    for (; i < size; ++i) {
+    for (std::size_t i = 0; i < size; ++i) {
         seen |= values[static_cast<unsigned char>(text[i])];
     }
-    return ((seen | more) & 0x80u) == 0;
+    return (seen & 0x80u) == 0;
 }
 
-// The staged characters that form whole groups (or digit pairs); the rest is held back.
-std::size_t whole_part(const detail::binary_decoder_impl& state) noexcept {
-    if (state.codec == codec_id::hex) {
-        return state.staged_size / 2 * 2;
+// The staged text decoded: the bytes of its whole groups (or digit pairs) and what it holds
+// back, or a refusal.
+struct staged_outcome {
+    std::size_t size = 0;  // bytes written
+    held_text left{{}, 0};
+    bool refused = false;
+};
+
+// Plain staged text is checked here, when it is decoded, not when it is fed: whole groups of
+// alphabet characters decode in one run that checks them on the way, and anything else (padding,
+// a foreign character) takes the fully checked path, exactly as if the staged text had been fed
+// in one piece. Writes at most feed_room(codec, staged_size) bytes at `out`.
+staged_outcome decode_staged(const detail::binary_decoder_impl& state,
+                             unsigned char* out) noexcept {
+    staged_outcome outcome;
+    const std::size_t size = state.staged_size;
+    if (!state.plain) {
+        // A piece decoded in place held these back, after checking them.
+        std::memcpy(outcome.left.group, state.staged, size);
+        outcome.left.held = size;
+        return outcome;
     }
-    // Text that is not plain was left by a piece decoded where it was: held back only.
-    return state.plain ? state.staged_size / 4 * 4 : 0;
-}
-
-// Writes the bytes of the first `whole` staged characters, which are whole groups of alphabet
-// characters and so always decode.
-void decode_staged(const detail::binary_decoder_impl& state, std::size_t whole,
-                   unsigned char* out) noexcept {
-    if (state.codec == codec_id::hex) {
-        detail::hex_decode_pairs(state.staged, whole / 2, out);
+    const bool hex = state.codec == codec_id::hex;
+    const std::size_t whole = hex ? size / 2 * 2 : size / 4 * 4;
+    const std::size_t rest = size - whole;
+    const bool decoded =
+        hex ? detail::hex_decode_pairs(state.staged, whole / 2, out)
+            : detail::base64_decode_groups(state.codec, state.staged, whole / 4, out);
+    if (decoded && plain_text(state.codec, state.staged + whole, rest)) {
+        outcome.size = bytes_bound(state.codec, whole);
+        std::memcpy(outcome.left.group, state.staged + whole, rest);
+        outcome.left.held = rest;
+        return outcome;
+    }
+    const std::size_t written = feed(state.codec, outcome.left, state.staged, size, out);
+    if (written == SIZE_MAX) {
+        outcome.refused = true;
     } else {
-        detail::base64_decode_groups(state.codec, state.staged, whole / 4, out);
+        outcome.size = written;
     }
+    return outcome;
 }
 
-// Decodes the whole groups of the staging area and keeps what is held back at its start.
-void flush(detail::binary_decoder_impl& state) {
-    const std::size_t whole = whole_part(state);
-    if (whole == 0) {
+// Refused for good: the bytes kept so far are dropped and nothing later is read.
+void refuse(detail::binary_decoder_impl& state) noexcept {
+    state.decoded_bytes.release();
+    state.refused = true;
+    state.staged_size = 0;
+}
+
+// Keeps what the characters held back after `left` were.
+void hold(detail::binary_decoder_impl& state, const held_text& left) noexcept {
+    std::memcpy(state.staged, left.group, left.held);
+    state.staged_size = left.held;
+    state.plain = std::memchr(left.group, detail::base64_padding, left.held) == nullptr;
+}
+
+// Decodes the staged text into the stream's bytes, leaving only what it holds back (checked).
+// Throws std::bad_alloc with the stream unchanged.
+void settle(detail::binary_decoder_impl& state) {
+    if (!state.plain || state.staged_size == 0) {
         return;
     }
-    const std::size_t bytes = bytes_bound(state.codec, whole);
-    decode_staged(state, whole, state.decoded_bytes.room(bytes));
-    state.decoded_bytes.commit(bytes);
-    std::memmove(state.staged, state.staged + whole, state.staged_size - whole);
-    state.staged_size -= whole;
+    unsigned char* const out = state.decoded_bytes.room(feed_room(state.codec, state.staged_size));
+    const staged_outcome outcome = decode_staged(state, out);
+    if (outcome.refused) {
+        refuse(state);
+        return;
+    }
+    state.decoded_bytes.commit(outcome.size);
+    hold(state, outcome.left);
+}
+
+// What finishing the stream now gives, beyond the bytes it keeps: the bytes of the staged text
+// and of the final group it holds back.
+struct finished_part {
+    decode_status status;
+    std::size_t staged_size;
+    unsigned char
+        staged[feed_room(codec_id::base64, detail::binary_decoder_impl::staging_capacity)];
+    detail::base64_final_bytes final_bytes;
+};
+
+void finish_staged(const detail::binary_decoder_impl& state, finished_part& part) noexcept {
+    part.staged_size = 0;
+    if (state.refused) {
+        part.status = decode_status::refused;
+        return;
+    }
+    const staged_outcome outcome = decode_staged(state, part.staged);
+    if (outcome.refused) {
+        part.status = decode_status::refused;
+        return;
+    }
+    const final_part rest = finish_part(state.codec, outcome.left.group, outcome.left.held, false);
+    part.status = rest.status;
+    part.staged_size = outcome.size;
+    part.final_bytes = rest.bytes;
+}
+
+std::size_t finished_bytes(const detail::binary_decoder_impl& state,
+                           const finished_part& part) noexcept {
+    return part.status == decode_status::complete
+               ? state.decoded_bytes.size() + part.staged_size + part.final_bytes.size
+               : 0;
+}
+
+// Writes the finished bytes of a complete stream at `out`.
+void write_finished(const detail::binary_decoder_impl& state, const finished_part& part,
+                    unsigned char* out) noexcept {
+    const std::size_t kept = state.decoded_bytes.size();
+    if (kept != 0) {
+        std::memcpy(out, state.decoded_bytes.data(), kept);
+        out += kept;
+    }
+    std::memcpy(out, part.staged, part.staged_size);
+    out += part.staged_size;
+    std::memcpy(out, part.final_bytes.bytes, part.final_bytes.size);
 }
 
 }  // namespace
@@ -287,38 +365,34 @@ void binary_decoder::add_string(const char* text, std::size_t size) {
         return;  // a refused stream stays refused: nothing later is even read
     }
     constexpr std::size_t capacity = detail::binary_decoder_impl::staging_capacity;
-    if (state.plain && size <= capacity - state.staged_size &&
-        plain_text(state.codec, text, size)) {
-        // Alphabet characters after a plain text: valid wherever the groups fall. They are
-        // only gathered, and decoded in one run with what follows them.
+    if (state.plain && size <= capacity - state.staged_size) {
+        // Gathered only: checked and decoded in one run with what follows it.
         detail::copy_bytes(state.staged + state.staged_size, text, size);
         state.staged_size += size;
         return;
     }
-    flush(state);
-    if (state.plain && size <= capacity - state.staged_size &&
-        plain_text(state.codec, text, size)) {
+    settle(state);
+    if (state.refused) {
+        return;
+    }
+    if (state.plain && size <= capacity - state.staged_size) {
         detail::copy_bytes(state.staged + state.staged_size, text, size);
         state.staged_size += size;
         return;
     }
-    // Padding, a refused character or a long piece: decoded where it is, after the held back
-    // characters, with every rule checked.
+    // After padding, or a long piece: decoded where it is, after the held back characters,
+    // with every rule checked.
     unsigned char* const out = state.decoded_bytes.room(feed_room(state.codec, size));
     held_text left;
     std::memcpy(left.group, state.staged, state.staged_size);
     left.held = state.staged_size;
     const std::size_t written = feed(state.codec, left, text, size, out);
     if (written == SIZE_MAX) {
-        state.decoded_bytes.release();
-        state.refused = true;
-        state.staged_size = 0;
+        refuse(state);
         return;
     }
     state.decoded_bytes.commit(written);
-    std::memcpy(state.staged, left.group, left.held);
-    state.staged_size = left.held;
-    state.plain = std::memchr(left.group, detail::base64_padding, left.held) == nullptr;
+    hold(state, left);
 }
 
 void binary_decoder::add_string(const std::string& text) {
@@ -334,49 +408,34 @@ void binary_decoder::add_string(std::string_view text) {
 }
 
 decode_status binary_decoder::get_status() const noexcept {
-    const detail::binary_decoder_impl& state = *impl_;
-    const std::size_t whole = whole_part(state);
-    return finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused)
-        .status;
+    finished_part part;
+    finish_staged(*impl_, part);
+    return part.status;
 }
 
 std::size_t binary_decoder::finished_size() const noexcept {
-    const detail::binary_decoder_impl& state = *impl_;
-    const std::size_t whole = whole_part(state);
-    const final_part part =
-        finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused);
-    return part.status == decode_status::complete
-               ? state.decoded_bytes.size() + bytes_bound(state.codec, whole) + part.bytes.size
-               : 0;
+    finished_part part;
+    finish_staged(*impl_, part);
+    return finished_bytes(*impl_, part);
 }
 
 decode_result binary_decoder::finish_to(unsigned char* out) const noexcept {
-    const detail::binary_decoder_impl& state = *impl_;
-    const std::size_t whole = whole_part(state);
-    const final_part part =
-        finish_part(state.codec, state.staged + whole, state.staged_size - whole, state.refused);
-    if (part.status != decode_status::complete) {
-        return {0, part.status};
-    }
-    std::size_t size = state.decoded_bytes.size();
+    finished_part part;
+    finish_staged(*impl_, part);
+    const std::size_t size = finished_bytes(*impl_, part);
     if (size != 0) {
-        std::memcpy(out, state.decoded_bytes.data(), size);
+        write_finished(*impl_, part, out);
     }
-    if (whole != 0) {
-        decode_staged(state, whole, out + size);
-        size += bytes_bound(state.codec, whole);
-    }
-    if (part.bytes.size != 0) {
-        std::memcpy(out + size, part.bytes.bytes, part.bytes.size);
-    }
-    return {size + part.bytes.size, decode_status::complete};
+    return {size, part.status};
 }
 
 byte_array binary_decoder::finish() const {
-    const std::size_t size = finished_size();
+    finished_part part;
+    finish_staged(*impl_, part);
+    const std::size_t size = finished_bytes(*impl_, part);
     byte_array bytes;
     if (size != 0) {
-        finish_to(access::append_uninitialized(bytes, size));
+        write_finished(*impl_, part, access::append_uninitialized(bytes, size));
     }
     return bytes;
 }

@@ -4,8 +4,8 @@
 // Each stream appends in place to one growing buffer, which lives inside the record while the
 // stream is short (a record, a line, a key) and moves to one heap block beyond that. The
 // encoder keeps its input and encodes it when finishing, straight into the result; the
-// decoder gathers plain text in a staging area and decodes it in runs, keeping its bytes. A
-// short stream allocates its record and its result, nothing else.
+// decoder gathers short pieces in a staging area and checks and decodes them in runs, keeping
+// its bytes. A short stream allocates its record and its result, nothing else.
 #ifndef VORN_CORE_SRC_BINARY_ENCODING_STATE_HPP
 #define VORN_CORE_SRC_BINARY_ENCODING_STATE_HPP
 
@@ -163,14 +163,14 @@ struct binary_decoder_impl {
     stream_output decoded_bytes;  // the bytes of all text before the staged text; empty once
                                   // refused
     std::size_t staged_size = 0;
-    // The staged text holds no "=": it is whole groups of alphabet characters followed by the
-    // start of a group. Otherwise it is at most 4 characters a piece decoded in place held
+    // The staged text is pieces fed but not yet checked, starting on a group (or pair)
+    // boundary. Otherwise it is at most 4 checked characters a piece decoded in place held
     // back: a group start with "=" third, or a padded final group.
     bool plain = true;
     bool refused = false;  // for good: later input is ignored
     codec_id codec = codec_id::hex;
-    // Text fed but not yet decoded: runs of alphabet characters are gathered here, checked
-    // only for their characters, and decoded in one run later.
+    // Text fed but not yet decoded: short pieces are gathered here, and checked and decoded in
+    // one run when the area is full or the stream is finished.
     char staged[staging_capacity];
 };
 
