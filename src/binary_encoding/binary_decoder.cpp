@@ -199,17 +199,6 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
     return {written + part.bytes.size, decode_status::complete};
 }
 
-// True when the `size` characters at `text` are all in the alphabet of `codec` ("=" excluded).
-bool plain_text(codec_id codec, const char* text, std::size_t size) noexcept {
-    const std::array<unsigned char, 256>& values =
-        codec == codec_id::hex ? detail::hex_decode_table : *detail::alphabet_of(codec).values;
-    unsigned seen = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        seen |= values[static_cast<unsigned char>(text[i])];
-    }
-    return (seen & 0x80u) == 0;
-}
-
 // The staged text decoded: the bytes of its whole groups (or digit pairs) and what it holds
 // back, or a refusal.
 struct staged_outcome {
@@ -218,10 +207,9 @@ struct staged_outcome {
     bool refused = false;
 };
 
-// Plain staged text is checked here, when it is decoded, not when it is fed: whole groups of
-// alphabet characters decode in one run that checks them on the way, and anything else (padding,
-// a foreign character) takes the fully checked path, exactly as if the staged text had been fed
-// in one piece. Writes at most feed_room(codec, staged_size) bytes at `out`.
+// Plain staged text is checked here, when it is decoded, not when it is fed: it is decoded
+// with every rule checked, as if it had been fed in one piece. Writes at most
+// feed_room(codec, staged_size) bytes at `out`.
 staged_outcome decode_staged(const detail::binary_decoder_impl& state,
                              unsigned char* out) noexcept {
     staged_outcome outcome;
@@ -230,18 +218,6 @@ staged_outcome decode_staged(const detail::binary_decoder_impl& state,
         // A piece decoded in place held these back, after checking them.
         std::memcpy(outcome.left.group, state.staged, size);
         outcome.left.held = size;
-        return outcome;
-    }
-    const bool hex = state.codec == codec_id::hex;
-    const std::size_t whole = hex ? size / 2 * 2 : size / 4 * 4;
-    const std::size_t rest = size - whole;
-    const bool decoded =
-        hex ? detail::hex_decode_pairs(state.staged, whole / 2, out)
-            : detail::base64_decode_groups(state.codec, state.staged, whole / 4, out);
-    if (decoded && plain_text(state.codec, state.staged + whole, rest)) {
-        outcome.size = bytes_bound(state.codec, whole);
-        std::memcpy(outcome.left.group, state.staged + whole, rest);
-        outcome.left.held = rest;
         return outcome;
     }
     const std::size_t written = feed(state.codec, outcome.left, state.staged, size, out);
