@@ -581,6 +581,37 @@ TEST(BinaryEncoding, StreamedOutputGrowsGeometrically) {
     }
 }
 
+// Decoders copied and assigned at points where their bytes lie inside the record, in one heap
+// block or across several, each continue to the whole text, independently of the other.
+TEST(BinaryEncoding, DecoderCopiesSpanningSeveralBlocks) {
+    std::mt19937 rng(13);
+    const bytes data = random_bytes(rng, 30000);
+    for (binary_encoding e : {hex, base64}) {
+        const std::string text = expected_encoding(e, data);
+        binary_decoder decoder(e);
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const std::size_t n = std::min<std::size_t>(1 + rng() % 3000, text.size() - at);
+            decoder.add_string(text.data() + at, n);
+            at += n;
+            binary_decoder copy(decoder);
+            binary_decoder assigned(e);
+            assigned.add_string("00");
+            assigned = decoder;
+            decoder.add_string("!");  // refuses the source only
+            copy.add_string(text.substr(at));
+            assigned.add_string(text.substr(at));
+            ASSERT_EQ(to_bytes(copy.finish()), data) << at;
+            ASSERT_EQ(to_bytes(assigned.finish()), data) << at;
+            ASSERT_TRUE(decoder.is_refused());
+            decoder = copy;  // back to the whole text, finished
+            ASSERT_EQ(to_bytes(decoder.finish()), data);
+            decoder = binary_decoder(e);
+            decoder.add_string(text.data(), at);
+        }
+    }
+}
+
 TEST(BinaryEncoding, StreamingEqualsOneShotOnLongInputs) {
     std::mt19937 rng(11);
     for (std::size_t n : {1000u, 4097u, 65537u}) {

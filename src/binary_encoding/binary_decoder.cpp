@@ -296,11 +296,8 @@ std::size_t finished_bytes(const detail::binary_decoder_impl& state,
 // Writes the finished bytes of a complete stream at `out`.
 void write_finished(const detail::binary_decoder_impl& state, const finished_part& part,
                     unsigned char* out) noexcept {
-    const std::size_t kept = state.decoded_bytes.size();
-    if (kept != 0) {
-        std::memcpy(out, state.decoded_bytes.data(), kept);
-        out += kept;
-    }
+    state.decoded_bytes.copy_to(out);
+    out += state.decoded_bytes.size();
     std::memcpy(out, part.staged, part.staged_size);
     out += part.staged_size;
     std::memcpy(out, part.final_bytes.bytes, part.final_bytes.size);

@@ -139,6 +139,73 @@ class stream_output {
     unsigned char inline_[inline_capacity];
 };
 
+// The decoder's bytes: inside the record while short, then in a chain of heap blocks, each at
+// least as large as all the bytes before it. Growing never moves a byte already written, so a
+// stream of appends writes each byte once, and the blocks are few (their sizes double). A copy
+// is independent of its source.
+class byte_chain {
+  public:
+    static constexpr std::size_t inline_capacity = 192;
+
+    byte_chain() noexcept {}
+    // Throws std::bad_alloc.
+    byte_chain(const byte_chain& other);
+    byte_chain& operator=(const byte_chain&) = delete;
+    ~byte_chain() { free_blocks(); }
+
+    std::size_t size() const noexcept { return size_; }
+
+    // Room for `n` more contiguous bytes after the ones in use, not initialised; commit() those
+    // written. Throws std::length_error or std::bad_alloc with the contents unchanged.
+    unsigned char* room(std::size_t n) {
+        if (last_ == nullptr) {
+            if (n <= inline_capacity - inline_used_) {
+                return inline_ + inline_used_;
+            }
+        } else if (n <= last_->capacity - last_->used) {
+            return last_->bytes() + last_->used;
+        }
+        add_block(n);
+        return last_->bytes();
+    }
+    void commit(std::size_t n) noexcept {
+        if (last_ == nullptr) {
+            inline_used_ += n;
+        } else {
+            last_->used += n;
+        }
+        size_ += n;
+    }
+
+    // Writes all size() bytes, in order, at `out`.
+    void copy_to(unsigned char* out) const noexcept;
+
+    // Empty, and back inside the record: its heap blocks, if any, are freed.
+    void release() noexcept;
+    void swap(byte_chain& other) noexcept;
+
+  private:
+    struct block {
+        block* next;
+        std::size_t used;
+        std::size_t capacity;
+        unsigned char* bytes() noexcept { return reinterpret_cast<unsigned char*>(this + 1); }
+        const unsigned char* bytes() const noexcept {
+            return reinterpret_cast<const unsigned char*>(this + 1);
+        }
+    };
+
+    // Appends an empty block with room for at least `n` bytes.
+    void add_block(std::size_t n);
+    void free_blocks() noexcept;
+
+    block* first_ = nullptr;  // the heap blocks, in order, after the inline bytes
+    block* last_ = nullptr;   // the one appended to
+    std::size_t size_ = 0;
+    std::size_t inline_used_ = 0;
+    unsigned char inline_[inline_capacity];
+};
+
 struct binary_encoder_impl {
     stream_output input;  // every byte fed since construction, encoded by finish()
     codec_id codec = codec_id::hex;
@@ -160,8 +227,8 @@ struct binary_decoder_impl {
     }
     binary_decoder_impl& operator=(const binary_decoder_impl&) = delete;
 
-    stream_output decoded_bytes;  // the bytes of all text before the staged text; empty once
-                                  // refused
+    byte_chain decoded_bytes;  // the bytes of all text before the staged text; empty once
+                               // refused
     std::size_t staged_size = 0;
     // The staged text is pieces fed but not yet checked, starting on a group (or pair)
     // boundary. Otherwise it is at most 4 checked characters a piece decoded in place held
