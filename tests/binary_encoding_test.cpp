@@ -82,11 +82,12 @@ cuts random_cuts(std::mt19937& rng, std::size_t n, std::size_t how_many) {
     return c;
 }
 
-// Calls f(from, to) for each piece between the cuts.
+// Calls f(from, to) for each piece between the cuts; cuts past `n` cut at `n`.
 template <class F>
 void for_each_piece(std::size_t n, const cuts& c, F f) {
     std::size_t from = 0;
     for (std::size_t cut : c) {
+        cut = std::min(cut, n);
         f(from, cut);
         from = cut;
     }
