@@ -124,7 +124,7 @@ void binary_encoder::add_data(const unsigned char* data, std::size_t size) {
     // The input is kept, not its text: it is smaller, it is copied in one move per piece
     // whatever the piece size, and finish() encodes all of it in one run of the widest
     // kernels, straight into its result.
-    detail::stream_output& input = impl_->input;
+    detail::byte_chain& input = impl_->input;
     if (size > max_input(impl_->codec) - input.size()) {
         throw std::length_error("vorn::core::binary_encoding: input too large");
     }
@@ -148,7 +148,44 @@ std::size_t binary_encoder::finished_size() const noexcept {
 }
 
 std::size_t binary_encoder::finish_to(char* out) const noexcept {
-    return encode_whole(impl_->codec, impl_->input.data(), impl_->input.size(), out);
+    const detail::byte_chain& input = impl_->input;
+    const codec_id codec = impl_->codec;
+    if (const unsigned char* const data = input.inline_data()) {
+        return encode_whole(codec, data, input.size(), out);
+    }
+    char* const start = out;
+    if (codec == codec_id::hex) {
+        input.for_each_run([&out](const unsigned char* bytes, std::size_t n) {
+            detail::hex_encode_bytes(bytes, n, out);
+            out += 2 * n;
+        });
+        return static_cast<std::size_t>(out - start);
+    }
+    // Run by run; a group split between two runs is gathered in `carry`.
+    const detail::base64_alphabet_spec& alphabet = detail::alphabet_of(codec);
+    unsigned char carry[3];
+    std::size_t carried = 0;
+    input.for_each_run([&](const unsigned char* bytes, std::size_t n) {
+        if (carried != 0) {
+            const std::size_t take = n < 3 - carried ? n : 3 - carried;
+            std::memcpy(carry + carried, bytes, take);
+            carried += take;
+            bytes += take;
+            n -= take;
+            if (carried < 3) {
+                return;
+            }
+            detail::base64_encode_group(alphabet.chars, carry, out);
+            out += 4;
+        }
+        const std::size_t groups = n / 3;
+        detail::base64_encode_groups(codec, bytes, groups, out);
+        out += 4 * groups;
+        carried = n % 3;
+        std::memcpy(carry, bytes + 3 * groups, carried);
+    });
+    out += detail::base64_encode_final(alphabet, carry, carried, out);
+    return static_cast<std::size_t>(out - start);
 }
 
 std::string binary_encoder::finish() const {

@@ -1,8 +1,8 @@
 // The state records behind binary_encoder and binary_decoder, and what the two front-ends
 // share: which codec an encoding names, and how a run of groups of a given length is converted.
 //
-// Each stream appends in place to one growing buffer, which lives inside the record while the
-// stream is short (a record, a line, a key) and moves to one heap block beyond that. The
+// Each stream appends in place to its growing bytes, which live inside the record while the
+// stream is short (a record, a line, a key) and in a chain of doubling heap blocks beyond that. The
 // encoder keeps its input and encodes it when finishing, straight into the result; the
 // decoder gathers short pieces in a staging area and checks and decodes them in runs, keeping
 // its bytes. A short stream allocates its record and its result, nothing else.
@@ -100,49 +100,10 @@ inline bool hex_decode_pairs(const char* in, std::size_t pairs, unsigned char* o
     return active_hex_kernels().decode(in, pairs, out);
 }
 
-// A growing buffer of a stream (the encoder's input, the decoder's bytes): inside the record
-// while short, in one heap block beyond, whose capacity at least doubles when it must grow so that
-// a stream of appends costs amortised linear time. A copy is independent of its source.
-class stream_output {
-  public:
-    static constexpr std::size_t inline_capacity = 192;
-
-    stream_output() noexcept {}
-    // Throws std::bad_alloc.
-    stream_output(const stream_output& other);
-    stream_output& operator=(const stream_output&) = delete;
-    ~stream_output() { std::free(heap_); }
-
-    const unsigned char* data() const noexcept { return heap_ != nullptr ? heap_ : inline_; }
-    std::size_t size() const noexcept { return size_; }
-
-    // Room for `n` more bytes after the ones in use, not initialised; commit() those written.
-    // Throws std::length_error or std::bad_alloc with the contents unchanged.
-    unsigned char* room(std::size_t n) {
-        if (n > capacity_ - size_) {
-            grow(n);
-        }
-        return (heap_ != nullptr ? heap_ : inline_) + size_;
-    }
-    void commit(std::size_t n) noexcept { size_ += n; }
-
-    // Empty, and back inside the record: its heap block, if any, is freed.
-    void release() noexcept;
-    void swap(stream_output& other) noexcept;
-
-  private:
-    void grow(std::size_t n);
-
-    unsigned char* heap_ = nullptr;  // the block in use, or none while inline_ holds the bytes
-    std::size_t size_ = 0;
-    std::size_t capacity_ = inline_capacity;
-    unsigned char inline_[inline_capacity];
-};
-
-// The decoder's bytes: inside the record while short, then in a chain of heap blocks, each at
-// least as large as all the bytes before it. Growing never moves a byte already written, so a
-// stream of appends writes each byte once, and the blocks are few (their sizes double). A copy
-// is independent of its source.
+// The growing bytes of a stream (the encoder's input, the decoder's output): inside the record
+// while short, then in a chain of heap blocks, each at least as large as all the bytes before
+// it. Growing never moves a byte already written, so a stream of appends writes each byte once,
+// and the blocks are few (their sizes double). A copy is independent of its source.
 class byte_chain {
   public:
     static constexpr std::size_t inline_capacity = 192;
@@ -177,6 +138,21 @@ class byte_chain {
         size_ += n;
     }
 
+    // Calls `f(const unsigned char* bytes, std::size_t n)` for each run of bytes, in order;
+    // together they are all size() bytes.
+    template <class F>
+    void for_each_run(F&& f) const {
+        if (inline_used_ != 0) {
+            f(static_cast<const unsigned char*>(inline_), inline_used_);
+        }
+        for (const block* b = first_; b != nullptr; b = b->next) {
+            f(b->bytes(), b->used);
+        }
+    }
+    // The bytes in use when they are all inside the record, else null.
+    const unsigned char* inline_data() const noexcept {
+        return first_ == nullptr ? inline_ : nullptr;
+    }
     // Writes all size() bytes, in order, at `out`.
     void copy_to(unsigned char* out) const noexcept;
 
@@ -207,7 +183,7 @@ class byte_chain {
 };
 
 struct binary_encoder_impl {
-    stream_output input;  // every byte fed since construction, encoded by finish()
+    byte_chain input;  // every byte fed since construction, encoded by finish()
     codec_id codec = codec_id::hex;
 };
 
