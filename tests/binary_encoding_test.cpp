@@ -715,6 +715,23 @@ TEST(CallerBuffers, ExactSizesAndNoAllocation) {
     EXPECT_TRUE(binary_decoder::decode_to(hex, "zz", none).refused());
 }
 
+// A one-shot result is one block of the capacity the array's policy gives for the bound.
+TEST(OneShot, ResultTakesTheBlockOfItsBound) {
+    std::mt19937 rng(37);
+    for (std::size_t n : {1u, 2u, 16u, 40u, 64u, 1000u, 5000u}) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = expected_encoding(e, data);
+            const std::size_t bound = binary_decoder::decoded_size_bound(e, text.size());
+            const vorn::test::allocation_counter counter;
+            const vc::byte_array decoded = binary_decoder::decode(e, text);
+            EXPECT_EQ(counter.count(), 1u) << n;
+            EXPECT_EQ(to_bytes(decoded), data) << n;
+            EXPECT_EQ(decoded.capacity(), vc::byte_array(bound).capacity()) << n;
+        }
+    }
+}
+
 // A C string goes to the string_view overload: no byte_array is built, so a short piece that
 // only fills the carry allocates nothing, and a std::string keeps its NUL bytes.
 TEST(TextInput, CStringsAndStringsNeedNoByteArray) {
