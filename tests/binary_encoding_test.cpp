@@ -715,6 +715,35 @@ TEST(CallerBuffers, ExactSizesAndNoAllocation) {
     EXPECT_TRUE(binary_decoder::decode_to(hex, "zz", none).refused());
 }
 
+// Short hex texts (the 8 to 31 pairs decoded in overlapping blocks included), in both cases:
+// every byte value at every place is refused unless it is a digit, and nothing is written
+// past the bytes.
+TEST(OneShot, ShortHexTextsCheckEveryCharacter) {
+    std::mt19937 rng(31);
+    for (std::size_t pairs = 1; pairs <= 40; ++pairs) {
+        std::string text = vorn::test::reference_hex_encode(random_bytes(rng, pairs));
+        for (char& c : text) {
+            if (c >= 'a' && rng() % 2 == 0) {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+        }
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            for (int c = 0; c < 256; ++c) {
+                std::string changed = text;
+                changed[at] = static_cast<char>(c);
+                const std::optional<bytes> expected = vorn::test::reference_hex_decode(changed);
+                bytes out(pairs + 1, 0xEE);
+                const vc::decode_result r = binary_decoder::decode_to(hex, changed, out.data());
+                ASSERT_EQ(r.refused(), !expected) << pairs << ' ' << at << ' ' << c;
+                ASSERT_EQ(out.back(), 0xEE);
+                if (expected) {
+                    ASSERT_EQ(bytes(out.begin(), out.begin() + r.size), *expected);
+                }
+            }
+        }
+    }
+}
+
 // A one-shot result is one block of the capacity the array's policy gives for the bound.
 TEST(OneShot, ResultTakesTheBlockOfItsBound) {
     std::mt19937 rng(37);
