@@ -747,6 +747,52 @@ TEST(CallerBuffers, ExactSizesAndNoAllocation) {
     EXPECT_TRUE(binary_decoder::decode_to(hex, "zz", none).refused());
 }
 
+// Short hex texts (the 8 to 31 pairs decoded in overlapping blocks included), in both cases:
+// every byte value at every place is refused unless it is a digit, and nothing is written
+// past the bytes.
+TEST(OneShot, ShortHexTextsCheckEveryCharacter) {
+    std::mt19937 rng(31);
+    for (std::size_t pairs = 1; pairs <= 40; ++pairs) {
+        std::string text = vorn::test::reference_hex_encode(random_bytes(rng, pairs));
+        for (char& c : text) {
+            if (c >= 'a' && rng() % 2 == 0) {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+        }
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            for (int c = 0; c < 256; ++c) {
+                std::string changed = text;
+                changed[at] = static_cast<char>(c);
+                const std::optional<bytes> expected = vorn::test::reference_hex_decode(changed);
+                bytes out(pairs + 1, 0xEE);
+                const vc::decode_result r = binary_decoder::decode_to(hex, changed, out.data());
+                ASSERT_EQ(r.refused(), !expected) << pairs << ' ' << at << ' ' << c;
+                ASSERT_EQ(out.back(), 0xEE);
+                if (expected) {
+                    ASSERT_EQ(bytes(out.begin(), out.begin() + r.size), *expected);
+                }
+            }
+        }
+    }
+}
+
+// A one-shot result is one block of the capacity the array's policy gives for the bound.
+TEST(OneShot, ResultTakesTheBlockOfItsBound) {
+    std::mt19937 rng(37);
+    for (std::size_t n : {1u, 2u, 16u, 40u, 64u, 1000u, 5000u}) {
+        const bytes data = random_bytes(rng, n);
+        for (binary_encoding e : {hex, base64}) {
+            const std::string text = expected_encoding(e, data);
+            const std::size_t bound = binary_decoder::decoded_size_bound(e, text.size());
+            const vorn::test::allocation_counter counter;
+            const vc::byte_array decoded = binary_decoder::decode(e, text);
+            EXPECT_EQ(counter.count(), 1u) << n;
+            EXPECT_EQ(to_bytes(decoded), data) << n;
+            EXPECT_EQ(decoded.capacity(), vc::byte_array(bound).capacity()) << n;
+        }
+    }
+}
+
 // A C string goes to the string_view overload: no byte_array is built, so a short piece that
 // only fills the carry allocates nothing, and a std::string keeps its NUL bytes.
 TEST(TextInput, CStringsAndStringsNeedNoByteArray) {

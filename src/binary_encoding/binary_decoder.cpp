@@ -1,5 +1,6 @@
 // The decoder front-end: streamed decoding into one growing array, and the one-shot forms,
 // which keep no state record and write straight into their result or the caller's buffer.
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -147,9 +148,30 @@ std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
     return static_cast<std::size_t>(out - start);
 }
 
-// Decodes a whole text into `out` (decoded_size_bound bytes).
-decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
-                           unsigned char* out) noexcept {
+// Decodes a whole text that is not whole groups (or digit pairs) into `out`, through the
+// streaming steps. Kept out of line: the one-shot forms inline only the common shapes.
+[[gnu::noinline]] decode_result decode_uneven(codec_id codec, const char* text, std::size_t size,
+                                              unsigned char* out) noexcept {
+    held_text left{{}, 0};
+    const std::size_t written = feed(codec, left, text, size, out);
+    const final_part part = finish_part(codec, left.group, left.held, written == SIZE_MAX);
+    if (part.status != decode_status::complete) {
+        return {0, part.status};
+    }
+    if (part.bytes.size != 0) {
+        // These bytes are counted by decoded_size_bound, so `out` is not null when there are
+        // any: it is null only for a bound of 0.
+        // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
+        std::memcpy(out + written, part.bytes.bytes, part.bytes.size);
+    }
+    return {written + part.bytes.size, decode_status::complete};
+}
+
+// Decodes a whole text into `out` (decoded_size_bound bytes). Inline in the one-shot forms,
+// where for a short text the calls would cost as much as the decoding.
+[[gnu::always_inline]] inline decode_result decode_whole(codec_id codec, const char* text,
+                                                         std::size_t size,
+                                                         unsigned char* out) noexcept {
     if (size == 0) {
         return {0, decode_status::complete};
     }
@@ -184,19 +206,7 @@ decode_result decode_whole(codec_id codec, const char* text, std::size_t size,
         return ((v0 | v1 | v2) & 0x80u) == 0 ? decode_result{3 * body + 2, decode_status::complete}
                                              : decode_result{0, decode_status::refused};
     }
-    held_text left{{}, 0};
-    const std::size_t written = feed(codec, left, text, size, out);
-    const final_part part = finish_part(codec, left.group, left.held, written == SIZE_MAX);
-    if (part.status != decode_status::complete) {
-        return {0, part.status};
-    }
-    if (part.bytes.size != 0) {
-        // These bytes are counted by decoded_size_bound, so `out` is not null when there are
-        // any: it is null only for a bound of 0.
-        // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
-        std::memcpy(out + written, part.bytes.bytes, part.bytes.size);
-    }
-    return {written + part.bytes.size, decode_status::complete};
+    return decode_uneven(codec, text, size, out);
 }
 
 // The staged text decoded: the bytes of its whole groups (or digit pairs) and what it holds
@@ -301,6 +311,50 @@ void write_finished(const detail::binary_decoder_impl& state, const finished_par
     std::memcpy(out, part.staged, part.staged_size);
     out += part.staged_size;
     std::memcpy(out, part.final_bytes.bytes, part.final_bytes.size);
+}
+
+// The codec of `encoding` for the one-shot forms: the valid values map one to one, so one
+// compare suffices; codec_of throws for the others.
+static_assert(static_cast<std::uint32_t>(binary_encoding::hex) ==
+                  static_cast<std::uint32_t>(codec_id::hex) &&
+              static_cast<std::uint32_t>(binary_encoding::base64) ==
+                  static_cast<std::uint32_t>(codec_id::base64) &&
+              static_cast<std::uint32_t>(binary_encoding::base64url) ==
+                  static_cast<std::uint32_t>(codec_id::base64url));
+inline codec_id one_shot_codec(binary_encoding encoding) {
+    const auto value = static_cast<std::uint32_t>(encoding);
+    if (value <= static_cast<std::uint32_t>(codec_id::base64url)) [[likely]] {
+        return static_cast<codec_id>(value);
+    }
+    return detail::codec_of(encoding);
+}
+
+// A whole text decoded into a new array of one block (none when it decodes to nothing or is
+// not complete). Inline in every one-shot overload: none calls another exported overload,
+// and a short text costs little more than its allocation.
+[[gnu::always_inline]] inline byte_array decode_new(codec_id codec, const char* text,
+                                                    std::size_t size, decode_status& status) {
+    const std::size_t bound = bytes_bound(codec, size);
+    byte_array bytes;
+    if (bound == 0) {
+        // Nothing to write: the text is empty, or too short to hold a byte. The scratch area
+        // only spares the decoding a null destination.
+        unsigned char scratch[4];
+        status = decode_whole(codec, text, size, scratch).status;
+        return bytes;
+    }
+    // A block of the bound's size, taken directly: the array is new, nothing to move. The
+    // bound is at most three quarters of the text's size, so within what an array may hold.
+    core::detail::byte_array_impl* const block = core::detail::allocate_block(bound);
+    access::header(bytes) = block;
+    const decode_result result = decode_whole(codec, text, size, core::detail::data_of(block));
+    status = result.status;
+    if (result.status != decode_status::complete) {
+        byte_array().swap(bytes);  // no block: the same array as for a text never fed
+    } else {
+        block->size_ = result.size;
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -415,52 +469,36 @@ byte_array binary_decoder::finish() const {
 
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text, std::size_t size) {
     decode_status status;
-    return decode(encoding, std::string_view(text, size), status);
+    return decode_new(one_shot_codec(encoding), text, size, status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const std::string& text) {
-    return decode(encoding, text.data(), text.size());
+    decode_status status;
+    return decode_new(one_shot_codec(encoding), text.data(), text.size(), status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text) {
-    return decode(encoding, text, std::strlen(text));
+    decode_status status;
+    return decode_new(one_shot_codec(encoding), text, std::strlen(text), status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text) {
-    return decode(encoding, text.data(), text.size());
+    decode_status status;
+    return decode_new(one_shot_codec(encoding), text.data(), text.size(), status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text,
                                   decode_status& status) {
-    const codec_id codec = detail::codec_of(encoding);
-    const std::size_t bound = bytes_bound(codec, text.size());
-    byte_array bytes;
-    if (bound == 0) {
-        // Nothing to write: the text is empty, or too short to hold a byte. The scratch area
-        // only spares the decoding a null destination.
-        unsigned char scratch[4];
-        status = decode_whole(codec, text.data(), text.size(), scratch).status;
-        return bytes;
-    }
-    // A block of the bound's size, taken directly: the array is new, nothing to move.
-    access::header(bytes) = core::detail::byte_array_impl::allocate(bound);
-    const decode_result result = decode_whole(codec, text.data(), text.size(), bytes.data());
-    status = result.status;
-    if (result.status != decode_status::complete) {
-        byte_array().swap(bytes);  // no block: the same array as for a text never fed
-    } else {
-        access::truncate(bytes, result.size);
-    }
-    return bytes;
+    return decode_new(one_shot_codec(encoding), text.data(), text.size(), status);
 }
 
 std::size_t binary_decoder::decoded_size_bound(binary_encoding encoding, std::size_t size) {
-    return bytes_bound(detail::codec_of(encoding), size);
+    return bytes_bound(one_shot_codec(encoding), size);
 }
 
 decode_result binary_decoder::decode_to(binary_encoding encoding, const char* text,
                                         std::size_t size, unsigned char* out) {
-    return decode_whole(detail::codec_of(encoding), text, size, out);
+    return decode_whole(one_shot_codec(encoding), text, size, out);
 }
 
 }  // namespace vorn::core::v2

@@ -1,5 +1,6 @@
 #include "byte_array/byte_array_impl.hpp"
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -21,23 +22,19 @@ static_assert(sizeof(std::size_t) == sizeof(std::uint64_t));
 static_assert(max_data_size == 18446744073709551591ULL);
 static_assert(round_up_to_power_of_two(0) == 0 && round_up_to_power_of_two(1) == 1 &&
               round_up_to_power_of_two(24) == 32 && round_up_to_power_of_two(1023) == 1024);
+// block_size_for takes std::bit_ceil for the small blocks: the same as the rounding above
+// for every total of 24 to 1023 bytes.
+static_assert([] {
+    for (std::size_t total = byte_array_impl::header_size; total <= 1023; ++total) {
+        if (std::bit_ceil(total) != round_up_to_power_of_two(total)) {
+            return false;
+        }
+    }
+    return true;
+}());
 
 // Constant-initialised, so it exists before any code of the process runs.
 extern const byte_array_impl empty_impl{0, 0, byte_array_impl::header_size};
-
-std::size_t block_size_for(std::size_t n) noexcept {
-    const std::size_t total = n + byte_array_impl::header_size;
-    if (total <= 1023) {
-        return round_up_to_power_of_two(total);
-    }
-    const std::size_t remainder = total % 1024;
-    if (remainder == 0) {
-        return total;
-    }
-    const std::size_t step = 1024 - remainder;
-    // Past 2^64 - 1 the request keeps its exact size; the allocator then refuses it.
-    return total > SIZE_MAX - step ? total : total + step;
-}
 
 byte_array_impl* byte_array_impl::allocate(std::size_t n) {
     if (n == 0) {
@@ -46,12 +43,7 @@ byte_array_impl* byte_array_impl::allocate(std::size_t n) {
     if (n > max_data_size) {
         throw std::length_error("vorn::core::detail::byte_array_impl::allocate");
     }
-    const std::size_t block = block_size_for(n);
-    void* p = std::malloc(block);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    return ::new (p) byte_array_impl{0, block - header_size, header_size};
+    return allocate_block(n);
 }
 
 void byte_array_impl::reallocate(byte_array_impl*& ptr, std::size_t n) {

@@ -3,7 +3,11 @@
 #ifndef VORN_CORE_SRC_BYTE_ARRAY_BYTE_ARRAY_IMPL_HPP
 #define VORN_CORE_SRC_BYTE_ARRAY_BYTE_ARRAY_IMPL_HPP
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 
 #include "vorn/core/byte_array.hpp"
 
@@ -37,8 +41,34 @@ constexpr std::size_t round_up_to_power_of_two(std::size_t n) noexcept {
 }
 
 // The block size to request for n data bytes, n <= max_data_size: powers of two up to
-// 1024 bytes, multiples of 1024 above. The data always starts header_size bytes in.
-std::size_t block_size_for(std::size_t n) noexcept;
+// 1024 bytes, multiples of 1024 above. The data always starts header_size bytes in. Inline,
+// as the one-shot codecs allocate their results through it.
+inline std::size_t block_size_for(std::size_t n) noexcept {
+    const std::size_t total = n + byte_array_impl::header_size;
+    if (total <= 1023) {
+        return std::bit_ceil(total);
+    }
+    const std::size_t remainder = total % 1024;
+    if (remainder == 0) {
+        return total;
+    }
+    const std::size_t step = 1024 - remainder;
+    // Past 2^64 - 1 the request keeps its exact size; the allocator then refuses it.
+    return total > SIZE_MAX - step ? total : total + step;
+}
+
+// A new block for 1 <= n <= max_data_size bytes, size 0, as byte_array_impl::allocate makes
+// it; inline for the callers inside the library, which so skip the exported entry point.
+// Throws std::bad_alloc.
+inline byte_array_impl* allocate_block(std::size_t n) {
+    const std::size_t block = block_size_for(n);
+    void* p = std::malloc(block);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    return ::new (p)
+        byte_array_impl{0, block - byte_array_impl::header_size, byte_array_impl::header_size};
+}
 
 // Makes room for n bytes (reallocate), then sets the size to n unless the header is the
 // empty one.
