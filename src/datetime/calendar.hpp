@@ -29,6 +29,18 @@ constexpr long long julian_day_from_civil(unsigned int day, unsigned int month, 
            floor_div(y, 100) + floor_div(y, 400) - 32045;
 }
 
+// The same day number for a year of 0 to 9999 and a day and month below 100, as the text
+// readers take them, in unsigned arithmetic: counted from March of year -4800, no
+// intermediate is negative, and none reaches 2^32.
+constexpr long long julian_day_from_digits(unsigned int day, unsigned int month,
+                                           unsigned int year) noexcept {
+    const std::uint32_t months_from_march = (year + 4800) * 12 + month - 3;
+    const std::uint32_t y = months_from_march / 12;
+    const std::uint32_t m = months_from_march % 12;  // 0 (March) to 11 (February)
+    return static_cast<long long>(day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400) -
+           32045;
+}
+
 struct civil_date {
     long long year;  // astronomical: 0 exists
     unsigned int month;
