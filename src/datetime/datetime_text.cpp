@@ -167,7 +167,7 @@ converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t
         detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
     const auto msecs_of_day = static_cast<int>(wall.msecs_of_day);
 
-    const detail::civil_date civil = detail::civil_from_julian_day(wall.julian_day);
+    const detail::civil_date civil = detail::civil_from_julian_day_near(wall.julian_day);
     if (civil.year >= 1 && civil.year <= 9999) {
         // The usual years: YYYY-MM-DDTHH:MM:SS, then Z or ±HH:MM, a length known up front and
         // written straight into the buffer.
