@@ -79,6 +79,45 @@ inline char* write_digits(std::uint64_t value, char* end) {
     return end;
 }
 
+// Writes back to front, ending just before `end`: the last `scale` digits of `magnitude`, the
+// separator when precision is not 0, then the digits left (at least one). Amounts below 2^32
+// take it in 32-bit arithmetic.
+template <class Unsigned>
+inline void write_fraction_and_integer(Unsigned magnitude, char* end, std::size_t scale,
+                                       unsigned int precision, char separator) {
+    char* p = end;
+    std::size_t left = scale;
+    for (; left >= 2; left -= 2) {
+        p -= 2;
+        write_pair(p, static_cast<std::uint32_t>(magnitude % 100));
+        magnitude /= 100;
+    }
+    if (left != 0) {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    if (precision != 0) {
+        *--p = separator;
+    }
+    if constexpr (sizeof(Unsigned) > 4) {
+        if (magnitude >= 100000000) {
+            write_digits(magnitude, p);
+            return;
+        }
+    }
+    auto rest = static_cast<std::uint32_t>(magnitude);
+    while (rest >= 100) {
+        p -= 2;
+        write_pair(p, rest % 100);
+        rest /= 100;
+    }
+    if (rest >= 10) {
+        write_pair(p - 2, rest);
+    } else {
+        p[-1] = static_cast<char>('0' + rest);
+    }
+}
+
 // The text of ±magnitude / 10^scale with `precision` decimals, for scale <= precision <= 16:
 // the everyday texts. The length is known from the digit count, so the text is written back to
 // front (the fraction's digits before the trailing zeros, the separator, the integer part, the
@@ -97,21 +136,13 @@ inline std::string short_fixed(bool negative, std::uint64_t magnitude, std::size
     }
     // The sign goes first, unconditionally: without one, the integer part overwrites it.
     text[0] = '-';
-    char* p = text.data() + length - (precision - scale);
-    std::size_t left = scale;
-    for (; left >= 2; left -= 2) {
-        p -= 2;
-        write_pair(p, static_cast<std::uint32_t>(magnitude % 100));
-        magnitude /= 100;
+    char* const end = text.data() + length - (precision - scale);
+    if (magnitude <= UINT32_MAX) {
+        write_fraction_and_integer(static_cast<std::uint32_t>(magnitude), end, scale, precision,
+                                   separator);
+    } else {
+        write_fraction_and_integer(magnitude, end, scale, precision, separator);
     }
-    if (left != 0) {
-        *--p = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    }
-    if (precision != 0) {
-        *--p = separator;
-    }
-    write_digits(magnitude, p);
     text.erase(length);
     return text;
 }
