@@ -29,6 +29,18 @@ constexpr long long julian_day_from_civil(unsigned int day, unsigned int month, 
            floor_div(y, 100) + floor_div(y, 400) - 32045;
 }
 
+// The same day number for a year of 0 to 9999 and a day and month below 100, as the text
+// readers take them, in unsigned arithmetic: counted from March of year -4800, no
+// intermediate is negative, and none reaches 2^32.
+constexpr long long julian_day_from_digits(unsigned int day, unsigned int month,
+                                           unsigned int year) noexcept {
+    const std::uint32_t months_from_march = (year + 4800) * 12 + month - 3;
+    const std::uint32_t y = months_from_march / 12;
+    const std::uint32_t m = months_from_march % 12;  // 0 (March) to 11 (February)
+    return static_cast<long long>(day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400) -
+           32045;
+}
+
 struct civil_date {
     long long year;  // astronomical: 0 exists
     unsigned int month;
@@ -56,6 +68,35 @@ constexpr civil_date civil_from_julian_day(long long julian_day) noexcept {
     result.day = e - (153 * m + 2) / 5 + 1;
     result.month = m + 3 - 12 * (m / 10);
     result.year = 400 * cycles + 100 * static_cast<long long>(b) + d - 4800 + m / 10;
+    return result;
+}
+
+// The same as civil_from_julian_day, in fewer steps for the day numbers of the datetime range
+// and far beyond (from about year -32800 to year 514000), through the Euclidean affine
+// functions of Neri and Schneider: all in unsigned 32-bit arithmetic but for one product,
+// counted from 1 March of a year that is a whole number of 400-year cycles before 0.
+constexpr civil_date civil_from_julian_day_near(long long julian_day) noexcept {
+    constexpr std::uint32_t cycles_before = 82;
+    constexpr long long shift = 719468 + 146097LL * cycles_before - unix_epoch_julian_day;
+    // 4 * count + 3 below 2^32.
+    if (julian_day < -shift || julian_day > 200000000 - shift) {
+        return civil_from_julian_day(julian_day);
+    }
+    const auto count = static_cast<std::uint32_t>(julian_day + shift);
+    const std::uint32_t century_days = 4 * count + 3;
+    const std::uint32_t century = century_days / 146097;
+    const std::uint32_t day_of_century = century_days % 146097 / 4;
+    const std::uint64_t year_product = std::uint64_t{2939745} * (4 * day_of_century + 3);
+    const auto year_of_century = static_cast<std::uint32_t>(year_product >> 32);
+    const std::uint32_t day_of_year = static_cast<std::uint32_t>(year_product) / 2939745 / 4;
+    const std::uint32_t month_day = 2141 * day_of_year + 197913;
+    const std::uint32_t month = month_day >> 16;  // 3 (March) to 14 (February)
+    const std::uint32_t january_on = day_of_year >= 306 ? 1 : 0;
+    civil_date result{};
+    result.year = static_cast<long long>(100 * century + year_of_century + january_on) -
+                  400LL * cycles_before;
+    result.month = month - 12 * january_on;
+    result.day = (month_day & 0xFFFF) / 2141 + 1;
     return result;
 }
 

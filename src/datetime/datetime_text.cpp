@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstring>
 
 #include "datetime/calendar.hpp"
@@ -13,14 +14,75 @@ datetime detail::failure_datetime() noexcept {
 
 namespace {
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the fixed fields are read eight characters to a word, first character lowest");
+
+// Eight characters of a form: 'd' stands for an ASCII digit, any other character for itself.
+using form_text = char[9];
+
+// The word a text in `form` would be with every digit 0.
+constexpr std::uint64_t zero_word(const form_text& form) noexcept {
+    std::uint64_t word = 0;
+    for (int i = 7; i >= 0; --i) {
+        word = word << 8 | static_cast<unsigned char>(form[i] == 'd' ? '0' : form[i]);
+    }
+    return word;
+}
+
+// 0xFF in the bytes of `form` that hold a digit.
+constexpr std::uint64_t digit_bytes(const form_text& form) noexcept {
+    std::uint64_t word = 0;
+    for (int i = 7; i >= 0; --i) {
+        word = word << 8 | (form[i] == 'd' ? 0xFFU : 0U);
+    }
+    return word;
+}
+
+constexpr std::uint64_t ones = 0x0101010101010101ULL;
+
+// The eight characters at `text` as a word, the first in the lowest byte.
+std::uint64_t load_word(const char* text) noexcept {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text, sizeof word);
+    return word;
+}
+
+// Matches the eight characters of `word` against `form`. On a match, returns true with the
+// digits' values in their bytes and 0 in the others in `values`.
+template <const form_text& Form>
+bool match_word(std::uint64_t word, std::uint64_t& values) noexcept {
+    constexpr std::uint64_t digits = digit_bytes(Form);
+    // A byte of x is 0 for the fixed character and 0 to 9 for a digit exactly when it is 0x00
+    // to 0x09: neither it nor it plus 6 has a high bit. A byte at or above 0xFA carries into
+    // the next one, but it has failed already.
+    const std::uint64_t x = word ^ zero_word(Form);
+    const std::uint64_t wrong =
+        (x & ~digits) | ((x | (x + (6 * ones & digits))) & (0xF0 * ones & digits));
+    values = x;
+    return wrong == 0;
+}
+
+// The two-digit number at byte `at` of a word of digit values.
+unsigned int pair_at(std::uint64_t values, int at) noexcept {
+    // Each byte becomes ten times itself plus the next: at most 99, so nothing carries.
+    const std::uint64_t pairs = values * 10 + (values >> 8);
+    return static_cast<unsigned int>(pairs >> (8 * at) & 0xFF);
+}
+
+constexpr form_text date_form = "dddd-dd-";    // text[0..8)
+constexpr form_text clock_form = "ddTdd:dd";   // text[8..16)
+constexpr form_text second_form = "dd:dd:dd";  // text[11..19)
+
 // The pieces of a timestamp of the form
 //     ^ *(\d{4}-\d{2}-\d{2})T(\d{2}:\d{2}:\d{2}(?:\.\d+)?)(Z|(?:\+|-)\d{2}:\d{2}) *$
 // (ECMAScript grammar; \d is an ASCII digit).
 struct timestamp_parts {
-    const char* date;         // 10 characters
-    const char* time;         // time_length characters
-    std::size_t time_length;  // 8, or 10 and more with a fraction
-    const char* offset;       // "Z", or sign, 2 digits, colon, 2 digits
+    std::uint64_t date_values;    // digit values of the characters 0 to 7: year and month
+    std::uint64_t clock_values;   // those of 8 to 15: day, hour and minute
+    std::uint64_t second_values;  // those of 11 to 18: the second at bytes 6 and 7
+    const char* time;             // time_length characters
+    std::size_t time_length;      // 8, or 10 and more with a fraction
+    const char* offset;           // "Z", or sign, 2 digits, colon, 2 digits
 };
 
 bool is_digit(char c) noexcept {
@@ -29,8 +91,8 @@ bool is_digit(char c) noexcept {
 
 // Matches the whole text against the timestamp form in one pass without backtracking: spaces
 // are stripped from both ends (the timestamp itself starts with a digit and ends with Z or a
-// digit), the date and clock have fixed positions, and the fraction's digits end at the first
-// non-digit, which must open the offset.
+// digit), the date and clock have fixed positions and are matched a word at a time, and the
+// fraction's digits end at the first non-digit, which must open the offset.
 bool match_timestamp(const char* text, std::size_t length, timestamp_parts& parts) noexcept {
     const char* begin = text;
     const char* end = text + length;
@@ -44,21 +106,12 @@ bool match_timestamp(const char* text, std::size_t length, timestamp_parts& part
     if (end - begin < 20) {
         return false;
     }
-    const char* p = begin;
-    for (int i = 0; i < 10; ++i) {
-        if (i == 4 || i == 7 ? p[i] != '-' : !is_digit(p[i])) {
-            return false;
-        }
-    }
-    if (p[10] != 'T') {
+    if (!match_word<date_form>(load_word(begin), parts.date_values) ||
+        !match_word<clock_form>(load_word(begin + 8), parts.clock_values) ||
+        !match_word<second_form>(load_word(begin + 11), parts.second_values)) {
         return false;
     }
-    p += 11;
-    for (int i = 0; i < 8; ++i) {
-        if (i == 2 || i == 5 ? p[i] != ':' : !is_digit(p[i])) {
-            return false;
-        }
-    }
+    const char* const p = begin + 11;
     const char* q = p + 8;
     if (*q == '.') {
         const char* digits = ++q;
@@ -84,7 +137,6 @@ bool match_timestamp(const char* text, std::size_t length, timestamp_parts& part
     } else {
         return false;
     }
-    parts.date = begin;
     parts.time = p;
     parts.time_length = static_cast<std::size_t>(q - p);
     parts.offset = q;
@@ -96,11 +148,8 @@ int offset_seconds(const char* designator) noexcept {
     if (*designator == 'Z') {
         return 0;
     }
-    int hours = 0;
-    int minutes = 0;
-    detail::read_unsigned_field(designator + 1, 2, hours);
-    detail::read_unsigned_field(designator + 4, 2, minutes);
-    const int seconds = (hours * 60 + minutes) * 60;
+    const auto digit = [designator](int at) noexcept { return designator[at] - '0'; };
+    const int seconds = ((digit(1) * 10 + digit(2)) * 60 + digit(4) * 10 + digit(5)) * 60;
     return *designator == '-' ? -seconds : seconds;
 }
 
@@ -117,6 +166,44 @@ converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t
     const detail::wall_clock_split wall =
         detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
     const auto msecs_of_day = static_cast<int>(wall.msecs_of_day);
+
+    const detail::civil_date civil = detail::civil_from_julian_day_near(wall.julian_day);
+    if (civil.year >= 1 && civil.year <= 9999) {
+        // The usual years: YYYY-MM-DDTHH:MM:SS, then Z or ±HH:MM, a length known up front and
+        // written straight into the buffer.
+        const std::size_t needed = offset == 0 ? 20 : 25;
+        if (length < needed) {
+            length = needed;
+            return converter_status::buffer_too_small;
+        }
+        const auto year = static_cast<std::uint32_t>(civil.year);
+        detail::write_two_digits(buffer, year / 100);
+        detail::write_two_digits(buffer + 2, year % 100);
+        buffer[4] = '-';
+        detail::write_two_digits(buffer + 5, civil.month);
+        buffer[7] = '-';
+        detail::write_two_digits(buffer + 8, civil.day);
+        buffer[10] = 'T';
+        // Whole seconds: the milliseconds are dropped, never rounded.
+        const auto seconds = static_cast<std::uint32_t>(msecs_of_day) / 1000;
+        detail::write_two_digits(buffer + 11, seconds / 3600);
+        buffer[13] = ':';
+        detail::write_two_digits(buffer + 14, seconds / 60 % 60);
+        buffer[16] = ':';
+        detail::write_two_digits(buffer + 17, seconds % 60);
+        if (offset == 0) {
+            buffer[19] = 'Z';
+        } else {
+            // Whole minutes, at most 18 hours; leftover seconds of the offset are not written.
+            const auto magnitude = static_cast<std::uint32_t>(offset < 0 ? -offset : offset);
+            buffer[19] = offset < 0 ? '-' : '+';
+            detail::write_two_digits(buffer + 20, magnitude / 3600);
+            buffer[22] = ':';
+            detail::write_two_digits(buffer + 23, magnitude / 60 % 60);
+        }
+        length = needed;
+        return converter_status::success;
+    }
 
     converter_status status =
         detail::write_date_text(scratch, used, sizeof scratch, wall.julian_day);
@@ -165,12 +252,10 @@ converter_status value_converter<datetime>::make_value(datetime& out, const char
         // A fraction longer than the time reader takes; `out` keeps its value.
         return converter_status::invalid_format;
     }
-    // The match checked every digit: the fields are read without checking them again.
-    const auto two = [](const char* p) noexcept { return (p[0] - '0') * 10 + (p[1] - '0'); };
-    const int year = two(parts.date) * 100 + two(parts.date + 2);
-    const long long julian_day =
-        detail::julian_day_from_civil(static_cast<unsigned int>(two(parts.date + 8)),
-                                      static_cast<unsigned int>(two(parts.date + 5)), year);
+    // The match left every digit's value in its byte.
+    const unsigned int year = pair_at(parts.date_values, 0) * 100 + pair_at(parts.date_values, 2);
+    const long long julian_day = detail::julian_day_from_digits(
+        pair_at(parts.clock_values, 0), pair_at(parts.date_values, 5), year);
     int fraction = 0;
     if (parts.time_length > 8) {
         // Milliseconds from the first three fraction digits, finer digits dropped.
@@ -179,8 +264,10 @@ converter_status value_converter<datetime>::make_value(datetime& out, const char
             fraction = fraction * 10 + (i < digits ? parts.time[9 + i] - '0' : 0);
         }
     }
-    const int msecs = 3600000 * two(parts.time) + 60000 * two(parts.time + 3) +
-                      1000 * two(parts.time + 6) + fraction;
+    const int msecs = static_cast<int>(3600000 * pair_at(parts.clock_values, 3) +
+                                       60000 * pair_at(parts.clock_values, 6) +
+                                       1000 * pair_at(parts.second_values, 6)) +
+                      fraction;
     // Offsets and wall clocks the datetime fields cannot hold are refused rather than cut to
     // their low bits, which would silently give another instant.
     const int offset = offset_seconds(parts.offset);

@@ -21,6 +21,7 @@ namespace {
 __extension__ using int128 = __int128;
 __extension__ using uint128 = unsigned __int128;
 
+using detail::digit_count;
 using detail::powers_of_ten;
 constexpr int largest_scale = 19;
 
@@ -44,8 +45,16 @@ int128 scaled(std::int64_t number, int shift, bool& fits) {
     return static_cast<int128>(number) * static_cast<int128>(powers_of_ten[shift]);
 }
 
-// The exact a ± b at the finer of the two factors.
-value aligned(const value& a, const value& b, bool subtract) {
+[[noreturn]] __attribute__((cold, noinline)) void throw_overflow(const char* what) {
+    throw std::overflow_error(what);
+}
+
+constexpr const char* sum_overflow = "decimal sum does not fit in a signed 64-bit number";
+constexpr const char* difference_overflow =
+    "decimal difference does not fit in a signed 64-bit number";
+
+// The exact a ± b at the finer of the two factors, for operands whose factors differ.
+__attribute__((noinline)) value aligned_scaled(const value& a, const value& b, bool subtract) {
     const std::int16_t factor = a.factor < b.factor ? a.factor : b.factor;
     bool fits = true;
     const int128 x = scaled(a.number, a.factor - factor, fits);
@@ -53,11 +62,23 @@ value aligned(const value& a, const value& b, bool subtract) {
     // At most one operand is scaled, so the sum stays far inside the 128-bit range.
     const int128 exact = subtract ? x - y : x + y;
     if (!fits || exact < INT64_MIN || exact > INT64_MAX) {
-        throw std::overflow_error(subtract
-                                      ? "decimal difference does not fit in a signed 64-bit number"
-                                      : "decimal sum does not fit in a signed 64-bit number");
+        throw_overflow(subtract ? difference_overflow : sum_overflow);
     }
     return {static_cast<std::int64_t>(exact), factor};
+}
+
+// The exact a ± b at the finer of the two factors. Equal factors, the usual case, need no
+// scaling: the sum or difference itself either fits in 64 bits or overflows.
+inline value aligned(const value& a, const value& b, bool subtract) {
+    if (a.factor != b.factor) {
+        return aligned_scaled(a, b, subtract);
+    }
+    std::int64_t exact = 0;
+    if (subtract ? __builtin_sub_overflow(a.number, b.number, &exact)
+                 : __builtin_add_overflow(a.number, b.number, &exact)) {
+        throw_overflow(subtract ? difference_overflow : sum_overflow);
+    }
+    return {exact, a.factor};
 }
 
 value product(const value& a, const value& b) {
@@ -76,14 +97,6 @@ value product(const value& a, const value& b) {
 std::uint64_t magnitude(std::int64_t number) {
     const auto bits = static_cast<std::uint64_t>(number);
     return number < 0 ? 0 - bits : bits;
-}
-
-// The count of decimal digits of a non-zero value.
-int digit_count(std::uint64_t value) {
-    // 1233 / 4096 is just above log10(2): the guess is the count or one less.
-    const int bits = 64 - __builtin_clzll(value);
-    const int guess = (bits * 1233) >> 12;
-    return guess + 1 - (value < powers_of_ten[guess] ? 1 : 0);
 }
 
 // Compares a × 10^a_factor with b × 10^b_factor for non-zero magnitudes.
@@ -117,6 +130,22 @@ bool read_digits(const char*& p, const char* end, std::uint64_t& number, std::ui
         number = number * 10 + digit;
     }
     return true;
+}
+
+// Texts of at most this many characters hold at most 18 digits, which stay below 10^18 and so
+// inside the signed 64-bit range with either sign.
+constexpr std::size_t short_text = 18;
+
+// Reads ASCII digits from `p` on into `number` without an overflow check, for short texts only.
+// Leaves `p` at the first non-digit.
+inline void read_short_digits(const char*& p, const char* end, std::uint64_t& number) {
+    for (; p != end; ++p) {
+        const unsigned int digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+        if (digit > 9) {
+            break;
+        }
+        number = number * 10 + digit;
+    }
 }
 
 }  // namespace
@@ -253,6 +282,12 @@ std::size_t decimal::hash() const noexcept {
 }
 
 std::string decimal::to_string(unsigned int precision, char separator) const {
+    const int factor = block_->factor;
+    if (factor <= 0 && precision <= 16 && static_cast<unsigned int>(-factor) <= precision) {
+        // Nothing to round and no zeros to append: the short text, written here in one go.
+        return detail::short_fixed(block_->number < 0, magnitude(block_->number),
+                                   static_cast<std::size_t>(-factor), precision, separator);
+    }
     const unsigned int digits = precision > INT_MAX ? INT_MAX : precision;
     return detail::format_fixed(block_->number < 0, magnitude(block_->number), block_->factor,
                                 digits, separator);
@@ -273,24 +308,45 @@ converter_status value_converter<decimal>::make_value(decimal& out, const char* 
     if (negative) {
         ++p;
     }
-    const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : INT64_MAX;
     std::uint64_t number = 0;
-    const char* const integer_begin = p;
-    if (!read_digits(p, end, number, limit) || p == integer_begin) {
-        return converter_status::invalid_format;
-    }
     std::size_t decimals = 0;
-    if (p != end) {
-        if (*p != separator_) {
+    if (length <= short_text) {
+        // The everyday amounts: too few digits to leave the 64-bit range, and too few decimals
+        // to pass the factor's.
+        const char* const integer_begin = p;
+        read_short_digits(p, end, number);
+        if (p == integer_begin) {
             return converter_status::invalid_format;
         }
-        const char* const fraction_begin = ++p;
-        if (!read_digits(p, end, number, limit)) {
+        if (p != end) {
+            if (*p != separator_) {
+                return converter_status::invalid_format;
+            }
+            const char* const fraction_begin = ++p;
+            read_short_digits(p, end, number);
+            if (p != end || p == fraction_begin) {
+                return converter_status::invalid_format;
+            }
+            decimals = static_cast<std::size_t>(p - fraction_begin);
+        }
+    } else {
+        const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : INT64_MAX;
+        const char* const integer_begin = p;
+        if (!read_digits(p, end, number, limit) || p == integer_begin) {
             return converter_status::invalid_format;
         }
-        decimals = static_cast<std::size_t>(p - fraction_begin);
-        if (p != end || decimals == 0 || decimals > most_decimals) {
-            return converter_status::invalid_format;
+        if (p != end) {
+            if (*p != separator_) {
+                return converter_status::invalid_format;
+            }
+            const char* const fraction_begin = ++p;
+            if (!read_digits(p, end, number, limit)) {
+                return converter_status::invalid_format;
+            }
+            decimals = static_cast<std::size_t>(p - fraction_begin);
+            if (p != end || decimals == 0 || decimals > most_decimals) {
+                return converter_status::invalid_format;
+            }
         }
     }
     out.block_->number = static_cast<std::int64_t>(negative ? 0 - number : number);

@@ -9,30 +9,6 @@ namespace vorn::core::v2::detail {
 
 namespace {
 
-constexpr char digit_pairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes the decimal digits of `value` so that they end just before `end`; returns where
-// they begin.
-char* write_digits(std::uint64_t value, char* end) {
-    while (value >= 100) {
-        const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
-        value /= 100;
-        *--end = digit_pairs[pair + 1];
-        *--end = digit_pairs[pair];
-    }
-    if (value >= 10) {
-        const std::size_t pair = static_cast<std::size_t>(value) * 2;
-        *--end = digit_pairs[pair + 1];
-        *--end = digit_pairs[pair];
-    } else {
-        *--end = static_cast<char>('0' + value);
-    }
-    return end;
-}
-
 // `value` / 10^dropped rounded to nearest, ties to even, for dropped >= 1.
 std::uint64_t round_off(std::uint64_t value, std::size_t dropped) {
     // 2^64 is below half of 10^20: from 20 dropped digits on, every value rounds to 0.
@@ -67,26 +43,7 @@ std::string format_fixed(bool negative, std::uint64_t magnitude, int exponent,
         }
     }
     if (zeros == 0 && precision <= 16) {
-        // The everyday texts: written back to front into a local buffer (trailing zeros, the
-        // fraction's digits, the separator, the integer part, the sign), then one copy.
-        char buffer[40];
-        char* const end = buffer + sizeof buffer;
-        char* p = end;
-        for (std::size_t i = scale; i < precision; ++i) {
-            *--p = '0';
-        }
-        for (std::size_t i = 0; i < scale; ++i) {
-            *--p = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        }
-        if (precision != 0) {
-            *--p = separator;
-        }
-        p = write_digits(magnitude, p);
-        if (negative) {
-            *--p = '-';
-        }
-        return std::string(p, static_cast<std::size_t>(end - p));
+        return short_fixed(negative, magnitude, scale, precision, separator);
     }
     char digits[20];
     char* const digits_end = digits + sizeof digits;

@@ -2,7 +2,9 @@
 #ifndef VORN_CORE_SRC_DECIMAL_FIXED_FORMAT_HPP
 #define VORN_CORE_SRC_DECIMAL_FIXED_FORMAT_HPP
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace vorn::core::v2::detail {
@@ -28,6 +30,122 @@ inline constexpr std::uint64_t powers_of_ten[] = {1ULL,
                                                   100000000000000000ULL,
                                                   1000000000000000000ULL,
                                                   10000000000000000000ULL};
+
+// The count of decimal digits of a non-zero value.
+inline int digit_count(std::uint64_t value) {
+    // 1233 / 4096 is just above log10(2): the guess is the count or one less.
+    const int bits = 64 - __builtin_clzll(value);
+    const int guess = (bits * 1233) >> 12;
+    return guess + 1 - (value < powers_of_ten[guess] ? 1 : 0);
+}
+
+inline constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the two digits of `pair` (below 100) at `out`.
+inline void write_pair(char* out, std::uint32_t pair) {
+    std::memcpy(out, digit_pairs + std::size_t{2} * pair, 2);
+}
+
+// Writes the decimal digits of `value` so that they end just before `end`; returns where
+// they begin. Eight digits at a time while the value is large, each eight split into two
+// independent halves in 32-bit arithmetic, then pairs.
+inline char* write_digits(std::uint64_t value, char* end) {
+    while (value >= 100000000) {
+        const auto low = static_cast<std::uint32_t>(value % 100000000);
+        value /= 100000000;
+        const std::uint32_t upper = low / 10000;
+        const std::uint32_t lower = low % 10000;
+        end -= 8;
+        write_pair(end, upper / 100);
+        write_pair(end + 2, upper % 100);
+        write_pair(end + 4, lower / 100);
+        write_pair(end + 6, lower % 100);
+    }
+    auto rest = static_cast<std::uint32_t>(value);
+    while (rest >= 100) {
+        end -= 2;
+        write_pair(end, rest % 100);
+        rest /= 100;
+    }
+    if (rest >= 10) {
+        end -= 2;
+        write_pair(end, rest);
+    } else {
+        *--end = static_cast<char>('0' + rest);
+    }
+    return end;
+}
+
+// Writes back to front, ending just before `end`: the last `scale` digits of `magnitude`, the
+// separator when precision is not 0, then the digits left (at least one). Amounts below 2^32
+// take it in 32-bit arithmetic.
+template <class Unsigned>
+inline void write_fraction_and_integer(Unsigned magnitude, char* end, std::size_t scale,
+                                       unsigned int precision, char separator) {
+    char* p = end;
+    std::size_t left = scale;
+    for (; left >= 2; left -= 2) {
+        p -= 2;
+        write_pair(p, static_cast<std::uint32_t>(magnitude % 100));
+        magnitude /= 100;
+    }
+    if (left != 0) {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    if (precision != 0) {
+        *--p = separator;
+    }
+    if constexpr (sizeof(Unsigned) > 4) {
+        if (magnitude >= 100000000) {
+            write_digits(magnitude, p);
+            return;
+        }
+    }
+    auto rest = static_cast<std::uint32_t>(magnitude);
+    while (rest >= 100) {
+        p -= 2;
+        write_pair(p, rest % 100);
+        rest /= 100;
+    }
+    if (rest >= 10) {
+        write_pair(p - 2, rest);
+    } else {
+        p[-1] = static_cast<char>('0' + rest);
+    }
+}
+
+// The text of ±magnitude / 10^scale with `precision` decimals, for scale <= precision <= 16:
+// the everyday texts. The length is known from the digit count, so the text is written back to
+// front (the fraction's digits before the trailing zeros, the separator, the integer part, the
+// sign) straight into the result, which starts as zeros. Nothing written is read back, and a
+// text of up to 15 characters stays in the string's own small buffer, filled and cut at lengths
+// fixed at compile time. One string is returned on every path, so it is built in place.
+inline std::string short_fixed(bool negative, std::uint64_t magnitude, std::size_t scale,
+                               unsigned int precision, char separator) {
+    const std::size_t count = magnitude == 0 ? 1 : static_cast<std::size_t>(digit_count(magnitude));
+    const std::size_t integer_digits = count > scale ? count - scale : 1;
+    const std::size_t length =
+        (negative ? 1 : 0) + integer_digits + (precision == 0 ? 0 : 1 + std::size_t{precision});
+    std::string text(15, '0');
+    if (length > 15) {
+        text.append(length - 15, '0');  // at most 1 + 20 + 1 + 16 characters in all
+    }
+    // The sign goes first, unconditionally: without one, the integer part overwrites it.
+    text[0] = '-';
+    char* const end = text.data() + length - (precision - scale);
+    if (magnitude <= UINT32_MAX) {
+        write_fraction_and_integer(static_cast<std::uint32_t>(magnitude), end, scale, precision,
+                                   separator);
+    } else {
+        write_fraction_and_integer(magnitude, end, scale, precision, separator);
+    }
+    text.erase(length);
+    return text;
+}
 
 // The text of ±magnitude × 10^exponent rounded to `precision` decimals, to nearest with ties to
 // even: a "-" whenever `negative` is set (also when the text shows zero), at least one integer
