@@ -115,26 +115,31 @@ inline void hex_encode_bytes(const unsigned char* in, std::size_t n, char* out) 
                         _mm_srli_epi16(values, 8));
 }
 
-// hex_decode_pairs for 8 to 31 pairs: one or two blocks of 16 (or 8) pairs, the last one
-// ending where the text ends and so overlapping the first, which it rewrites with the same
-// bytes. Nothing outside the text or the output is touched.
+// hex_decode_pairs for 8 to 31 pairs: a block of 16 (or 8) pairs, and unless that was all, a
+// second one ending where the text ends and so overlapping the first, whose bytes it rewrites
+// with the same values. Nothing outside the text or the output is touched.
 [[gnu::always_inline]] inline bool hex_decode_8_to_31_pairs(const char* in, std::size_t pairs,
                                                             unsigned char* out) noexcept {
     __m128i valid = _mm_set1_epi8(-1);
     if (pairs < 16) {
         const std::size_t last = pairs - 8;
         const __m128i first = hex_decode_8_pairs_sse2(in, valid);
-        const __m128i second = hex_decode_8_pairs_sse2(in + 2 * last, valid);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(first, first));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + last), _mm_packus_epi16(second, second));
+        if (last != 0) {
+            const __m128i second = hex_decode_8_pairs_sse2(in + 2 * last, valid);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + last),
+                             _mm_packus_epi16(second, second));
+        }
     } else {
         const std::size_t last = pairs - 16;
         const __m128i a = hex_decode_8_pairs_sse2(in, valid);
         const __m128i b = hex_decode_8_pairs_sse2(in + 16, valid);
-        const __m128i c = hex_decode_8_pairs_sse2(in + 2 * last, valid);
-        const __m128i d = hex_decode_8_pairs_sse2(in + 2 * last + 16, valid);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(a, b));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + last), _mm_packus_epi16(c, d));
+        if (last != 0) {
+            const __m128i c = hex_decode_8_pairs_sse2(in + 2 * last, valid);
+            const __m128i d = hex_decode_8_pairs_sse2(in + 2 * last + 16, valid);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + last), _mm_packus_epi16(c, d));
+        }
     }
     return _mm_movemask_epi8(valid) == 0xFFFF;
 }
