@@ -6,6 +6,7 @@
 
 #include "binary_encoding/state.hpp"
 #include "byte_array/byte_array_access.hpp"
+#include "common/force_inline.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2 {
@@ -169,9 +170,8 @@ std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
 
 // Decodes a whole text into `out` (decoded_size_bound bytes). Inline in the one-shot forms,
 // where for a short text the calls would cost as much as the decoding.
-[[gnu::always_inline]] inline decode_result decode_whole(codec_id codec, const char* text,
-                                                         std::size_t size,
-                                                         unsigned char* out) noexcept {
+VORN_CORE_FORCE_INLINE decode_result decode_whole(codec_id codec, const char* text,
+                                                  std::size_t size, unsigned char* out) noexcept {
     if (size == 0) {
         return {0, decode_status::complete};
     }
@@ -332,8 +332,8 @@ inline codec_id one_shot_codec(binary_encoding encoding) {
 // A whole text decoded into a new array of one block (none when it decodes to nothing or is
 // not complete). Inline in every one-shot overload: none calls another exported overload,
 // and a short text costs little more than its allocation.
-[[gnu::always_inline]] inline byte_array decode_new(codec_id codec, const char* text,
-                                                    std::size_t size, decode_status& status) {
+VORN_CORE_FORCE_INLINE byte_array decode_new(codec_id codec, const char* text, std::size_t size,
+                                             decode_status& status) {
     const std::size_t bound = bytes_bound(codec, size);
     byte_array bytes;
     if (bound == 0) {

@@ -23,6 +23,7 @@
 #include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
 #include "common/copy_bytes.hpp"
+#include "common/force_inline.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2::detail {
@@ -96,8 +97,7 @@ inline void hex_encode_bytes(const unsigned char* in, std::size_t n, char* out) 
 // half and 0 in its high half (garbage for a pair that is not two digits); `valid` is and-ed
 // with a mask whose lanes are all ones for the characters that are hex digits. SSE2 is part
 // of x86-64, so this needs no kernel dispatch.
-[[gnu::always_inline]] inline __m128i hex_decode_8_pairs_sse2(const char* in,
-                                                              __m128i& valid) noexcept {
+VORN_CORE_FORCE_INLINE __m128i hex_decode_8_pairs_sse2(const char* in, __m128i& valid) noexcept {
     const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     // c - '0' < 10 and (c | 0x20) - 'a' < 6 as unsigned bytes, through signed compares of
     // the differences moved by 0x80.
@@ -118,8 +118,8 @@ inline void hex_encode_bytes(const unsigned char* in, std::size_t n, char* out) 
 // hex_decode_pairs for 8 to 31 pairs: a block of 16 (or 8) pairs, and unless that was all, a
 // second one ending where the text ends and so overlapping the first, whose bytes it rewrites
 // with the same values. Nothing outside the text or the output is touched.
-[[gnu::always_inline]] inline bool hex_decode_8_to_31_pairs(const char* in, std::size_t pairs,
-                                                            unsigned char* out) noexcept {
+VORN_CORE_FORCE_INLINE bool hex_decode_8_to_31_pairs(const char* in, std::size_t pairs,
+                                                     unsigned char* out) noexcept {
     __m128i valid = _mm_set1_epi8(-1);
     if (pairs < 16) {
         const std::size_t last = pairs - 8;
@@ -148,8 +148,8 @@ inline void hex_encode_bytes(const unsigned char* in, std::size_t n, char* out) 
 // The bytes of `pairs` digit pairs at `in`; false when a character is not a hex digit. From 8
 // to 31 pairs the SSE2 blocks above beat both the byte loop and a kernel call (measured); the
 // kernels take the longer texts.
-[[gnu::always_inline]] inline bool hex_decode_pairs(const char* in, std::size_t pairs,
-                                                    unsigned char* out) noexcept {
+VORN_CORE_FORCE_INLINE bool hex_decode_pairs(const char* in, std::size_t pairs,
+                                             unsigned char* out) noexcept {
 #if defined(__SSE2__)
     if (pairs - 8 < 24) {
         return hex_decode_8_to_31_pairs(in, pairs, out);
