@@ -206,18 +206,4 @@ base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char
     return result;
 }
 
-decode_status_kind base64_status(const base64_alphabet_spec& a, const char* leftover,
-                                 std::size_t size, bool refused) noexcept {
-    if (refused) {
-        return decode_status_kind::refused;
-    }
-    // What update held back passed its checks: it is a padded final group, or the start of a
-    // group that more input can complete.
-    if (size == 0 || size == 4) {
-        return decode_status_kind::complete;
-    }
-    return base64_decode_final(a, leftover, size).refused ? decode_status_kind::incomplete
-                                                          : decode_status_kind::complete;
-}
-
 }  // namespace vorn::core::v2::detail

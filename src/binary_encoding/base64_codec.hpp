@@ -82,10 +82,6 @@ base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) n
 base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
                                        std::size_t size) noexcept;
 
-// What a stream whose update held back `leftover` (or refused) is now.
-decode_status_kind base64_status(const base64_alphabet_spec& a, const char* leftover,
-                                 std::size_t size, bool refused) noexcept;
-
 }  // namespace vorn::core::v2::detail
 
 #endif
