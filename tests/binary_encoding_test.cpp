@@ -317,6 +317,43 @@ TEST(BinaryEncoding, DecodingRulesHoldWhateverTheSplit) {
             every.push_back(i);
         }
         EXPECT_EQ(decode_in_pieces(e, text, every), expected);
+        // Followed by a valid tail and cut within the rule text: the rest arrives as one piece
+        // too long to be gathered, after whatever the head held back.
+        const std::string longer = text + std::string(256, e == base64 ? 'A' : '0');
+        const bytes longer_expected = expected_decoding(e, longer);
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            EXPECT_EQ(decode_in_pieces(e, longer, {cut}), longer_expected)
+                << "tail, cut at " << cut;
+        }
+    }
+}
+
+// Around the largest input whose text size fits in size_t, against sizes computed in 128
+// bits: exact below it, std::length_error above it, and nothing read or kept on refusal.
+TEST(BinaryEncoding, TextSizesThatDoNotFitThrow) {
+    __extension__ using wide = unsigned __int128;
+    for (binary_encoding e : {hex, base64, binary_encoding::base64url}) {
+        const auto exact = [e](wide n) -> wide {
+            if (e == hex) {
+                return 2 * n;
+            }
+            const wide rest = n % 3;
+            return n / 3 * 4 + (rest == 0 ? 0 : e == base64 ? 4 : rest + 1);
+        };
+        const std::size_t near = e == hex ? SIZE_MAX / 2 : SIZE_MAX / 4 * 3;
+        for (std::size_t n = near - 8; n != near + 8; ++n) {
+            if (exact(n) <= SIZE_MAX) {
+                EXPECT_EQ(binary_encoder::encoded_size(e, n), static_cast<std::size_t>(exact(n)));
+                continue;
+            }
+            EXPECT_THROW(binary_encoder::encoded_size(e, n), std::length_error) << n;
+            const unsigned char one = 0;
+            EXPECT_THROW(binary_encoder::encode(e, &one, n), std::length_error) << n;
+            binary_encoder encoder(e);
+            encoder.add_data(&one, 1);
+            EXPECT_THROW(encoder.add_data(&one, n), std::length_error) << n;
+            EXPECT_EQ(encoder.finish(), binary_encoder::encode(e, &one, 1));
+        }
     }
 }
 

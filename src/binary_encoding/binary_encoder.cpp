@@ -45,15 +45,21 @@ std::size_t final_size(codec_id codec, std::size_t pending) noexcept {
     return codec == codec_id::base64 ? 4 : pending + 1;
 }
 
-std::size_t text_size(codec_id codec, std::size_t size) {
+// The most input bytes whose text still has a size that fits in size_t. SIZE_MAX is
+// 4k + 3: padded Base64 fits k whole groups, unpadded Base64url k groups and 2 more bytes.
+std::size_t max_input(codec_id codec) noexcept {
     if (codec == codec_id::hex) {
-        if (size > SIZE_MAX / 2) {
-            throw std::length_error("vorn::core::binary_encoding: input too large");
-        }
-        return 2 * size;
+        return SIZE_MAX / 2;
     }
-    if (size / 3 > (SIZE_MAX - 4) / 4) {
+    return codec == codec_id::base64 ? SIZE_MAX / 4 * 3 : SIZE_MAX / 4 * 3 + 2;
+}
+
+std::size_t text_size(codec_id codec, std::size_t size) {
+    if (size > max_input(codec)) {
         throw std::length_error("vorn::core::binary_encoding: input too large");
+    }
+    if (codec == codec_id::hex) {
+        return 2 * size;
     }
     return size / 3 * 4 + final_size(codec, size % 3);
 }
@@ -88,11 +94,6 @@ std::string make_text(std::size_t size, Write write) {
     write(text.data());
 #endif
     return text;
-}
-
-// The most input bytes whose text still has a size that fits in size_t.
-std::size_t max_input(codec_id codec) noexcept {
-    return codec == codec_id::hex ? SIZE_MAX / 2 : (SIZE_MAX - 4) / 4 * 3 + 2;
 }
 
 }  // namespace
