@@ -201,10 +201,12 @@ VORN_AVX2 bool hex_decode_avx2(const char* in, std::size_t pairs, unsigned char*
 }  // namespace
 
 const base64_kernels base64_avx2_kernels = {base64_encode_avx2<false>, base64_decode_avx2<false>,
-                                            &standard_base64};
+                                            &standard_base64, portable_tail_run / 3,
+                                            portable_tail_run / 4};
 const base64_kernels base64url_avx2_kernels = {base64_encode_avx2<true>, base64_decode_avx2<true>,
-                                               &url_base64};
-const hex_kernels hex_avx2_kernels = {hex_encode_avx2, hex_decode_avx2};
+                                               &url_base64, portable_tail_run / 3,
+                                               portable_tail_run / 4};
+const hex_kernels hex_avx2_kernels = {hex_encode_avx2, hex_decode_avx2, portable_tail_run};
 
 }  // namespace vorn::core::v2::detail
 

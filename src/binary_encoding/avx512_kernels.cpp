@@ -240,11 +240,14 @@ VORN_AVX512 bool hex_decode_avx512(const char* in, std::size_t pairs, unsigned c
 
 }  // namespace
 
-const base64_kernels base64_avx512_kernels = {
-    base64_encode_avx512<standard_base64>, base64_decode_avx512<base64_reverse>, &standard_base64};
+// Masked loads and stores make even a run of a few groups one step: these beat the portable
+// loop from 3 groups (9 bytes or 12 characters) and from 6 bytes to hex-encode.
+const base64_kernels base64_avx512_kernels = {base64_encode_avx512<standard_base64>,
+                                              base64_decode_avx512<base64_reverse>,
+                                              &standard_base64, 3, 3};
 const base64_kernels base64url_avx512_kernels = {
-    base64_encode_avx512<url_base64>, base64_decode_avx512<base64url_reverse>, &url_base64};
-const hex_kernels hex_avx512_kernels = {hex_encode_avx512, hex_decode_avx512};
+    base64_encode_avx512<url_base64>, base64_decode_avx512<base64url_reverse>, &url_base64, 3, 3};
+const hex_kernels hex_avx512_kernels = {hex_encode_avx512, hex_decode_avx512, 6};
 
 }  // namespace vorn::core::v2::detail
 

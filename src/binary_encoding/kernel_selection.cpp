@@ -69,19 +69,4 @@ const hex_kernels& hex_kernels_for(kernel_level level) noexcept {
     }
 }
 
-const base64_kernels& active_base64_kernels() noexcept {
-    static const base64_kernels& active = base64_kernels_for(best_kernel_level());
-    return active;
-}
-
-const base64_kernels& active_base64url_kernels() noexcept {
-    static const base64_kernels& active = base64url_kernels_for(best_kernel_level());
-    return active;
-}
-
-const hex_kernels& active_hex_kernels() noexcept {
-    static const hex_kernels& active = hex_kernels_for(best_kernel_level());
-    return active;
-}
-
 }  // namespace vorn::core::v2::detail

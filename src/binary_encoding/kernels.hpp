@@ -18,6 +18,10 @@ enum class kernel_level : unsigned {
 
 struct base64_alphabet_spec;
 
+// The run, in input bytes or characters, below which kernels that finish their tails in
+// portable code are no faster than the portable loop itself.
+inline constexpr std::size_t portable_tail_run = 48;
+
 // One set per alphabet (standard or URL-safe) and level.
 struct base64_kernels {
     // Writes the 4 * groups characters of the groups of 3 bytes at `in` to `out`. Reads exactly
@@ -30,6 +34,11 @@ struct base64_kernels {
     // The alphabet both use; the codecs take the groups that straddle chunks and the final
     // group from it.
     const base64_alphabet_spec* alphabet;
+    // Below this many whole groups the codecs' inline portable loop is faster than calling
+    // encode or decode: the kernels that finish their tails in portable code gain nothing on
+    // short runs, the masked ones from a few groups.
+    std::size_t encode_inline_below;
+    std::size_t decode_inline_below;
 };
 
 struct hex_kernels {
@@ -38,6 +47,8 @@ struct hex_kernels {
     // Writes the bytes of `pairs` digit pairs (either case, high digit first) to `out`. False
     // when any character is not a hex digit; `out` then holds unspecified bytes.
     bool (*decode)(const char* in, std::size_t pairs, unsigned char* out) noexcept;
+    // Below this many bytes the codecs' inline portable loop is faster than calling encode.
+    std::size_t encode_inline_below;
 };
 
 // True when this processor (and its operating system) can run kernels of `level`.
@@ -51,10 +62,20 @@ const base64_kernels& base64_kernels_for(kernel_level level) noexcept;
 const base64_kernels& base64url_kernels_for(kernel_level level) noexcept;
 const hex_kernels& hex_kernels_for(kernel_level level) noexcept;
 
-// The kernels the library uses: those of best_kernel_level().
-const base64_kernels& active_base64_kernels() noexcept;
-const base64_kernels& active_base64url_kernels() noexcept;
-const hex_kernels& active_hex_kernels() noexcept;
+// The kernels the library uses: those of best_kernel_level(), chosen on first use. Inline,
+// so that the short-input paths only load them.
+inline const base64_kernels& active_base64_kernels() noexcept {
+    static const base64_kernels& active = base64_kernels_for(best_kernel_level());
+    return active;
+}
+inline const base64_kernels& active_base64url_kernels() noexcept {
+    static const base64_kernels& active = base64url_kernels_for(best_kernel_level());
+    return active;
+}
+inline const hex_kernels& active_hex_kernels() noexcept {
+    static const hex_kernels& active = hex_kernels_for(best_kernel_level());
+    return active;
+}
 
 // Per level, defined beside their code.
 extern const base64_kernels base64_scalar_kernels;

@@ -33,19 +33,8 @@ enum class codec_id : std::uint8_t { hex, base64, base64url };
 // The codec of `encoding`. Throws std::logic_error for a value that names none.
 codec_id codec_of(binary_encoding encoding);
 
-// Below this many input bytes or characters the portable code is used, inline: entering the
-// SIMD kernels (and their masked tails) costs more than it saves on so little.
-inline constexpr std::size_t small_input = 48;
-
-inline const base64_kernels& base64_kernels_of(codec_id codec, std::size_t size) noexcept {
-    if (codec == codec_id::base64url) {
-        return size < small_input ? base64url_scalar_kernels : active_base64url_kernels();
-    }
-    return size < small_input ? base64_scalar_kernels : active_base64_kernels();
-}
-
-inline const hex_kernels& hex_kernels_of(std::size_t size) noexcept {
-    return size < small_input ? hex_scalar_kernels : active_hex_kernels();
+inline const base64_kernels& active_kernels_of(codec_id codec) noexcept {
+    return codec == codec_id::base64url ? active_base64url_kernels() : active_base64_kernels();
 }
 
 inline const base64_alphabet_spec& alphabet_of(codec_id codec) noexcept {
@@ -55,21 +44,23 @@ inline const base64_alphabet_spec& alphabet_of(codec_id codec) noexcept {
 // The characters of `groups` whole Base64 groups at `in`, in the alphabet of `codec`.
 inline void base64_encode_groups(codec_id codec, const unsigned char* in, std::size_t groups,
                                  char* out) noexcept {
-    if (groups < small_input / 3) {
+    const base64_kernels& kernels = active_kernels_of(codec);
+    if (groups < kernels.encode_inline_below) {
         const char* const chars = alphabet_of(codec).chars;
         for (std::size_t g = 0; g < groups; ++g, in += 3, out += 4) {
             base64_encode_group(chars, in, out);
         }
         return;
     }
-    base64_kernels_of(codec, small_input).encode(in, groups, out);
+    kernels.encode(in, groups, out);
 }
 
 // The bytes of `groups` whole Base64 groups at `in`; false when a character is outside the
 // alphabet of `codec` ("=" included), `out` then holding unspecified bytes.
 inline bool base64_decode_groups(codec_id codec, const char* in, std::size_t groups,
                                  unsigned char* out) noexcept {
-    if (groups < small_input / 4) {
+    const base64_kernels& kernels = active_kernels_of(codec);
+    if (groups < kernels.decode_inline_below) {
         const std::array<unsigned char, 256>& values = *alphabet_of(codec).values;
         unsigned bad = 0;
         for (std::size_t g = 0; g < groups; ++g, in += 4, out += 3) {
@@ -77,19 +68,20 @@ inline bool base64_decode_groups(codec_id codec, const char* in, std::size_t gro
         }
         return (bad & 0x80u) == 0;
     }
-    return base64_kernels_of(codec, small_input).decode(in, groups, out);
+    return kernels.decode(in, groups, out);
 }
 
 // The 2 * n hex digits of the n bytes at `in`.
 inline void hex_encode_bytes(const unsigned char* in, std::size_t n, char* out) noexcept {
-    if (n < small_input) {
+    const hex_kernels& kernels = active_hex_kernels();
+    if (n < kernels.encode_inline_below) {
         for (std::size_t i = 0; i < n; ++i, out += 2) {
             out[0] = hex_digits[in[i] >> 4];
             out[1] = hex_digits[in[i] & 0x0Fu];
         }
         return;
     }
-    active_hex_kernels().encode(in, n, out);
+    kernels.encode(in, n, out);
 }
 
 #if defined(__SSE2__)
