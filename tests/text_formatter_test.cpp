@@ -400,6 +400,38 @@ TEST(TextFormatter, AllocationFailurePropagatesAndLeaksNothing) {
     EXPECT_EQ(f.bind(2, "two").make_string(), "a long enough text to live on the heap:   two");
 }
 
+// Every allocation of a parse of many placeholders fails in turn, the growth of the records
+// included: the parse throws std::bad_alloc and keeps no block, or gives the full result.
+TEST(TextFormatter, EveryAllocationOfALargeParseMayFail) {
+    std::string text;
+    std::string expected;
+    for (int i = 0; i < 100; ++i) {
+        text += "<{" + std::to_string(i % 7) + "}>";
+        expected += "<" + std::to_string(i % 7) + ">";
+    }
+    for (std::size_t k = 0;; ++k) {
+        const std::ptrdiff_t live = vorn::test::live_blocks();
+        vorn::test::fail_allocation_after(k, false);
+        bool failed = false;
+        try {
+            text_formatter f = text_formatter::parser(text);
+            vorn::test::stop_failing_allocations();
+            for (unsigned long n = 0; n < 7; ++n) {
+                f.bind(n, std::to_string(n));
+            }
+            EXPECT_EQ(f.make_string(), expected);
+        } catch (const std::bad_alloc&) {
+            failed = true;
+        }
+        vorn::test::stop_failing_allocations();
+        if (!failed) {
+            break;
+        }
+        // Checked once the exception itself is freed.
+        EXPECT_EQ(vorn::test::live_blocks(), live) << "after failing allocation " << k;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Binding by number
 

@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -65,10 +67,27 @@ bool same_bytes(const char* a, const char* b, std::size_t size) noexcept {
     return true;
 }
 
-// A block of `size` uninitialised elements; every element type here is trivial.
+// Frees what std::malloc and std::realloc took.
+struct free_block {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+
 template <class T>
-std::unique_ptr<T[]> uninitialised(std::size_t size) {
-    return std::unique_ptr<T[]>(new T[size]);
+using heap_block = std::unique_ptr<T[], free_block>;
+
+// A block of `size` uninitialised elements; every element type here is trivial. Taken from
+// malloc so that the records can grow with realloc. Throws std::bad_alloc.
+template <class T>
+heap_block<T> uninitialised(std::size_t size) {
+    static_assert(std::is_trivial_v<T>, "born uninitialised, freed without destruction");
+    if (size > SIZE_MAX / sizeof(T)) {
+        throw std::bad_alloc();
+    }
+    void* const p = std::malloc(size == 0 ? 1 : size * sizeof(T));
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    return heap_block<T>(static_cast<T*>(p));
 }
 
 // The value of the digits [digits, digits + size) when they are the decimal form of an
@@ -146,9 +165,9 @@ struct text_formatter::state {
     std::size_t arena_capacity;
     std::size_t arena_used;  // bytes in use at the start of the arena, dead ones included
     std::size_t arena_dead;
-    std::unique_ptr<char[]> heap_text;
-    std::unique_ptr<record[]> heap_records;
-    std::unique_ptr<char[]> heap_arena;
+    heap_block<char> heap_text;
+    heap_block<record> heap_records;
+    heap_block<char> heap_arena;
     std::unique_ptr<hash_indexes> hashed;
     std::unique_ptr<unused_bindings> unused;
     record own_records[inline_records];
@@ -234,9 +253,23 @@ struct text_formatter::state {
         if (wanted <= record_capacity) {
             return;
         }
-        std::unique_ptr<record[]> grown = uninitialised<record>(wanted);
-        std::memcpy(grown.get(), records, count * sizeof(record));
-        heap_records = std::move(grown);
+        if (heap_records) {
+            // Grown where it lies when the allocator can: a large block is remapped rather
+            // than copied, and its pages are not touched again.
+            if (wanted > SIZE_MAX / sizeof(record)) {
+                throw std::bad_alloc();
+            }
+            void* const grown = std::realloc(heap_records.get(), wanted * sizeof(record));
+            if (grown == nullptr) {
+                throw std::bad_alloc();
+            }
+            static_cast<void>(heap_records.release());
+            heap_records.reset(static_cast<record*>(grown));
+        } else {
+            heap_block<record> grown = uninitialised<record>(wanted);
+            std::memcpy(grown.get(), records, count * sizeof(record));
+            heap_records = std::move(grown);
+        }
         records = heap_records.get();
         record_capacity = wanted;
     }
@@ -363,7 +396,7 @@ struct text_formatter::state {
         }
         // Both terms are sizes of blocks in memory: the sum cannot wrap.
         const std::size_t capacity = std::max(2 * (keep + size), least_arena);
-        std::unique_ptr<char[]> grown = uninitialised<char>(capacity);
+        heap_block<char> grown = uninitialised<char>(capacity);
         if (compact) {
             std::size_t used = 0;
             for (std::size_t i = 0; i < count; ++i) {
