@@ -75,19 +75,30 @@ struct free_block {
 template <class T>
 using heap_block = std::unique_ptr<T[], free_block>;
 
-// A block of `size` uninitialised elements; every element type here is trivial. Taken from
-// malloc so that the records can grow with realloc. Throws std::bad_alloc.
+// Makes `block` hold `size` elements, keeping those it held as far as they fit; an empty
+// block is taken new. Grown where it lies when the allocator can: a large block is remapped
+// rather than copied. Every element type here is trivial. Throws std::bad_alloc with `block`
+// unchanged.
 template <class T>
-heap_block<T> uninitialised(std::size_t size) {
+void resize_block(heap_block<T>& block, std::size_t size) {
     static_assert(std::is_trivial_v<T>, "born uninitialised, freed without destruction");
     if (size > SIZE_MAX / sizeof(T)) {
         throw std::bad_alloc();
     }
-    void* const p = std::malloc(size == 0 ? 1 : size * sizeof(T));
+    void* const p = std::realloc(block.get(), size == 0 ? 1 : size * sizeof(T));
     if (p == nullptr) {
         throw std::bad_alloc();
     }
-    return heap_block<T>(static_cast<T*>(p));
+    static_cast<void>(block.release());
+    block.reset(static_cast<T*>(p));
+}
+
+// A block of `size` uninitialised elements. Throws std::bad_alloc.
+template <class T>
+heap_block<T> uninitialised(std::size_t size) {
+    heap_block<T> block;
+    resize_block(block, size);
+    return block;
 }
 
 // The value of the digits [digits, digits + size) when they are the decimal form of an
@@ -253,22 +264,10 @@ struct text_formatter::state {
         if (wanted <= record_capacity) {
             return;
         }
-        if (heap_records) {
-            // Grown where it lies when the allocator can: a large block is remapped rather
-            // than copied, and its pages are not touched again.
-            if (wanted > SIZE_MAX / sizeof(record)) {
-                throw std::bad_alloc();
-            }
-            void* const grown = std::realloc(heap_records.get(), wanted * sizeof(record));
-            if (grown == nullptr) {
-                throw std::bad_alloc();
-            }
-            static_cast<void>(heap_records.release());
-            heap_records.reset(static_cast<record*>(grown));
-        } else {
-            heap_block<record> grown = uninitialised<record>(wanted);
-            std::memcpy(grown.get(), records, count * sizeof(record));
-            heap_records = std::move(grown);
+        const bool were_inline = !heap_records;
+        resize_block(heap_records, wanted);
+        if (were_inline) {
+            std::memcpy(heap_records.get(), records, count * sizeof(record));
         }
         records = heap_records.get();
         record_capacity = wanted;
