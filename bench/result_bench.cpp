@@ -1,15 +1,32 @@
-// Status reporting: the cost of reporting one failure and of copying a stack.
+// Status reporting: the cost of reporting one failure and of copying a stack, beside
+// absl::Status and a thrown exception, the peers a caller would use instead.
 #include <benchmark/benchmark.h>
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
+#include "support/allocation_counter.hpp"
+#include "vorn/core/converters.hpp"
 #include "vorn/core/result.hpp"
+
+#ifdef VORN_BENCH_HAVE_ABSL
+#include <absl/status/status.h>
+#include <absl/strings/str_cat.h>
+#endif
 
 namespace vc = vorn::core::v2;
 
+namespace {
+
+// A refused timestamp as a reader hands it over: a view into the line being read.
+constexpr std::string_view received = "2024-13-45T25:61:00.000+03:00";
+
+}  // namespace
+
 // push + create with one argument + reset: the whole life of one reported failure.
 static void BM_push_create_reset(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     vc::result::stack s;
     const std::string text = "123456789012345678901234567890";
     for (auto _ : state) {
@@ -20,9 +37,58 @@ static void BM_push_create_reset(benchmark::State& state) {
 }
 BENCHMARK(BM_push_create_reset);
 
+// The error path of a reader: an item with two arguments (the expected format and the
+// received text) pushed onto a fresh stack, which is then destroyed.
+static void BM_error_path_push_two_arguments(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        vc::result::stack status;
+        status.push(vc::error_datetime::invalid_format, received);
+        benchmark::DoNotOptimize(status.get_value());
+    }
+}
+BENCHMARK(BM_error_path_push_two_arguments);
+
+// The same with the received text held in a std::string.
+static void BM_error_path_push_two_arguments_string(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    const std::string text(received);
+    for (auto _ : state) {
+        vc::result::stack status;
+        status.push(vc::error_datetime::invalid_format, text);
+        benchmark::DoNotOptimize(status.get_value());
+    }
+}
+BENCHMARK(BM_error_path_push_two_arguments_string);
+
+// A push with no arguments, then the stack destroyed.
+static void BM_error_path_push_no_arguments(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        vc::result::stack status;
+        status.push(vc::result::code<vc::converter_result_category, 1>());
+        benchmark::DoNotOptimize(status.get_value());
+    }
+}
+BENCHMARK(BM_error_path_push_no_arguments);
+
+#ifdef VORN_BENCH_HAVE_ABSL
+// The peer: the same failure as an absl::Status whose message carries the received text.
+static void BM_peer_absl_invalid_argument(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        absl::Status status = absl::InvalidArgumentError(absl::StrCat(
+            "invalid date-time: ", absl::string_view(received.data(), received.size())));
+        benchmark::DoNotOptimize(status.ok());
+    }
+}
+BENCHMARK(BM_peer_absl_invalid_argument);
+#endif
+
 // The same failure reported by throwing and catching a standard exception, the way a caller
 // would without status stacks.
 static void BM_peer_throw_catch(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
     const std::string text = "123456789012345678901234567890";
     for (auto _ : state) {
         try {

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <new>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -70,6 +72,12 @@ std::vector<std::pair<std::string, std::string>> arguments_of(const vc::result::
 }
 
 using argument_pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Runs `f` on a new thread, which holds no spare blocks of released items yet.
+template <class F>
+void in_fresh_thread(F f) {
+    std::thread(f).join();
+}
 
 }  // namespace
 
@@ -515,35 +523,55 @@ TEST(Arguments, DateTimeCodeIsNamedAndAttachesBothTexts) {
 // ---------------------------------------------------------------------------------------------
 // The item pool
 
-TEST(ItemPool, PushIsExactlyOneAllocationOnTheHeapPath) {
-    stack s;
-    allocation_counter counter;
-    s.push_item(alpha, 1);
-    EXPECT_EQ(counter.count(), 1U);
+// A thread keeps the blocks of the items it released for its next pushes: a fresh thread
+// has none, so there the heap and the pool are reached as on a program's first push.
+TEST(ItemPool, PushTakesAtMostOneAllocationAndNoneWithASpareBlock) {
+    in_fresh_thread([] {
+        stack s;
+        allocation_counter first;
+        s.push_item(alpha, 1);
+        EXPECT_EQ(first.count(), 1U);
+        allocation_counter two_arguments;
+        const stack::item* released =
+            &s.push(vc::error_datetime::invalid_format, std::string_view("2024-13-01"));
+        EXPECT_EQ(two_arguments.count(), 2U) << "the item and one block for both records";
+        s.reset();
+        allocation_counter again;
+        s.push(vc::error_datetime::invalid_format, std::string_view("2024-13-01"));
+        EXPECT_EQ(again.count(), 0U) << "the released blocks serve again";
+        const stack::item* reused = nullptr;
+        {
+            allocation_failure_scope failing;  // a spare block is a heap block: not the pool yet
+            reused = &s.push_item(alpha, 3);
+        }
+        EXPECT_EQ(reused, released) << "the block released last is reused first";
+    });
 }
 
 TEST(ItemPool, HeapFailureIsServedFromConsecutiveSlotsAndSlotsAreReused) {
-    stack first, second;
-    std::uintptr_t addresses[3];
-    {
-        allocation_failure_scope failing;
-        addresses[0] = reinterpret_cast<std::uintptr_t>(&first.push_item(alpha, 1));
-        addresses[1] = reinterpret_cast<std::uintptr_t>(&second.push_item(alpha, 2));
-        addresses[2] = reinterpret_cast<std::uintptr_t>(&second.push_item(alpha, 3));
-    }
-    const std::uintptr_t slot = addresses[1] - addresses[0];
-    EXPECT_EQ(slot, 48U);
-    EXPECT_EQ(addresses[2] - addresses[1], slot);
-    EXPECT_EQ(codes_of(second), (std::vector<int>{3, 2}));
-    EXPECT_TRUE(first.has_failed());
+    in_fresh_thread([] {
+        stack first, second;
+        std::uintptr_t addresses[3];
+        {
+            allocation_failure_scope failing;
+            addresses[0] = reinterpret_cast<std::uintptr_t>(&first.push_item(alpha, 1));
+            addresses[1] = reinterpret_cast<std::uintptr_t>(&second.push_item(alpha, 2));
+            addresses[2] = reinterpret_cast<std::uintptr_t>(&second.push_item(alpha, 3));
+        }
+        const std::uintptr_t slot = addresses[1] - addresses[0];
+        EXPECT_EQ(slot, 48U);
+        EXPECT_EQ(addresses[2] - addresses[1], slot);
+        EXPECT_EQ(codes_of(second), (std::vector<int>{3, 2}));
+        EXPECT_TRUE(first.has_failed());
 
-    first.reset();
-    {
-        allocation_failure_scope failing;
-        stack third;
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&third.push_item(beta, 4)), addresses[0])
-            << "the lowest free slot is taken again";
-    }
+        first.reset();
+        {
+            allocation_failure_scope failing;
+            stack third;
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&third.push_item(beta, 4)), addresses[0])
+                << "the lowest free slot is taken again";
+        }
+    });
 }
 
 TEST(ItemPool, PoolItemsKeepWorkingAndCopiesFallBackToo) {
@@ -590,17 +618,19 @@ TEST(ItemPool, AllSixtyFourSlotsThenTheProcessEnds) {
         // exit work (a coverage runtime writing its data, say) then has a heap again. The
         // library's exit message and status are still made with the heap failed.
         std::atexit([] { vorn::test::stop_failing_allocations(); });
-        allocation_failure_scope failing;
-        stack s;
-        const auto base = reinterpret_cast<std::uintptr_t>(&s.push_item(alpha, 0));
-        for (int i = 1; i < 64; ++i) {
-            const auto address = reinterpret_cast<std::uintptr_t>(&s.push_item(alpha, i));
-            if (address != base + 48U * static_cast<unsigned>(i)) {
-                std::_Exit(3);  // the slots were not handed out in order from slot 0
+        in_fresh_thread([] {
+            allocation_failure_scope failing;
+            stack s;
+            const auto base = reinterpret_cast<std::uintptr_t>(&s.push_item(alpha, 0));
+            for (int i = 1; i < 64; ++i) {
+                const auto address = reinterpret_cast<std::uintptr_t>(&s.push_item(alpha, i));
+                if (address != base + 48U * static_cast<unsigned>(i)) {
+                    std::_Exit(3);  // the slots were not handed out in order from slot 0
+                }
             }
-        }
-        s.push_item(alpha, 64);
-        std::_Exit(4);  // not reached
+            s.push_item(alpha, 64);
+            std::_Exit(4);  // not reached
+        });
     });
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(outcome.exit_status, 1);

@@ -39,6 +39,26 @@ inline Byte* copy_bytes(Byte* out, const void* from, std::size_t size) noexcept 
     return out + size;
 }
 
+// As copy_bytes, for runs known to be short (a few hundred bytes at most): longer than 16
+// bytes they are moved 16 at a time, the last 16 overlapping, instead of through memcpy,
+// which the compiler expands into a string instruction for a bounded length, slow to start on
+// some processors (bench/result_bench.cpp, BM_error_path_push_two_arguments).
+template <class Byte>
+inline Byte* copy_short_bytes(Byte* out, const void* from, std::size_t size) noexcept {
+    if (size <= 16) {
+        return copy_bytes(out, from, size);
+    }
+    const auto* const in = static_cast<const unsigned char*>(from);
+    unsigned char chunk[16];
+    for (std::size_t at = 0; at + 16 < size; at += 16) {
+        std::memcpy(chunk, in + at, 16);
+        std::memcpy(out + at, chunk, 16);
+    }
+    std::memcpy(chunk, in + size - 16, 16);
+    std::memcpy(out + size - 16, chunk, 16);
+    return out + size;
+}
+
 }  // namespace vorn::core::v2::detail
 
 #endif

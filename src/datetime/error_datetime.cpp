@@ -1,7 +1,7 @@
+// The category of refused date-time texts.
 #include <string>
 #include <string_view>
 
-#include "result/result_access.hpp"
 #include "vorn/core/converters.hpp"
 
 namespace vorn::core::v2 {
@@ -30,11 +30,12 @@ const char* error_datetime::get_message(int code) const {
 
 void error_datetime::create(result::stack::item& item, result::code<error_datetime, 1>,
                             const std::string& received) const {
-    // Written straight from the literal: a std::string of it would need a heap block, and
-    // pushing must not throw when the heap is exhausted.
-    constexpr std::string_view expected_format = "YYYY-mm-ddTHH:MM:SS[.sssss](Z|(+|-)HH:MM)";
-    result::detail::result_access::set_argument(item, "expected-format", expected_format);
-    item.set_argument("received-value", received);
+    attach(item, received);
+}
+
+void error_datetime::attach(result::stack::item& item, std::string_view received) noexcept {
+    item.set_arguments({{"expected-format", "YYYY-mm-ddTHH:MM:SS[.sssss](Z|(+|-)HH:MM)"},
+                        {"received-value", received}});
 }
 
 }  // namespace vorn::core::v2

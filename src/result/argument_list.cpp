@@ -1,8 +1,12 @@
+// Argument records of status items: storage, lookup texts and the out-of-memory placeholder.
+#include <malloc.h>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "common/copy_bytes.hpp"
 #include "result/result_access.hpp"
+#include "result/thread_state.hpp"
 #include "vorn/core/result.hpp"
 
 namespace vorn::core::v2::result {
@@ -49,10 +53,8 @@ void fill(argument& record, std::string_view name, std::string_view value) noexc
     const std::size_t m = value.size() < room ? value.size() : room;
     char* text = result_access::text(record);
     result_access::value_offset(record) = static_cast<unsigned char>(n + 1);
-    std::memcpy(text, name.data(), n);
-    text[n] = '\0';
-    std::memcpy(text + n + 1, value.data(), m);
-    text[n + 1 + m] = '\0';
+    *v2::detail::copy_short_bytes(text, name.data(), n) = '\0';
+    *v2::detail::copy_short_bytes(text + n + 1, value.data(), m) = '\0';
 }
 
 }  // namespace
@@ -91,6 +93,14 @@ void argument_list::set_argument(const std::string& name, const std::string& val
     detail::result_access::append(*this, name, value);
 }
 
+void argument_list::set_argument(std::string_view name, std::string_view value) noexcept {
+    detail::result_access::append(*this, name, value);
+}
+
+void argument_list::set_arguments(const named_text* arguments, std::size_t count) noexcept {
+    detail::result_access::append_all(*this, arguments, count);
+}
+
 void detail::result_access::append(argument_list& list, std::string_view name,
                                    std::string_view value) noexcept {
     std::uint64_t& count = list.count_;
@@ -120,6 +130,73 @@ void detail::result_access::append(argument_list& list, std::string_view name,
     records = static_cast<argument*>(grown);
     ++count;
     fill(records[count - 1], name, value);
+}
+
+namespace {
+
+// A block for `count` records of a list that has none: a spare block of this thread when it
+// is large enough, else a new one, at least large enough to be kept as a spare when released.
+void* new_record_block(std::size_t count) noexcept {
+    if (count <= detail::spare_record_capacity) {
+        if (void* spare = detail::take_spare_records()) {
+            return spare;
+        }
+        count = detail::spare_record_capacity;
+    }
+    return std::malloc(count * sizeof(argument));
+}
+
+}  // namespace
+
+// Several records with one allocation. The outcomes under failure are those of one addition:
+// a list with no records gets the shared placeholder, an open list closes.
+void detail::result_access::append_all(argument_list& list, const named_text* arguments,
+                                       std::size_t count) noexcept {
+    if (count == 0) {
+        return;
+    }
+    std::uint64_t& stored = list.count_;
+    argument*& records = list.records_;
+    if (records == nullptr) {
+        void* block = new_record_block(count);
+        if (block == nullptr) {
+            stored = 1;
+            records = shared_out_of_memory_argument();
+            return;
+        }
+        records = static_cast<argument*>(block);
+    } else {
+        argument& last = records[stored - 1];
+        if (reads_as_placeholder(last)) {
+            return;  // the list is closed
+        }
+        void* grown = std::realloc(records, (stored + count) * sizeof(argument));
+        if (grown == nullptr) {
+            result_access::value_offset(last) = result_access::out_of_memory_mark;
+            return;
+        }
+        records = static_cast<argument*>(grown);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        fill(records[stored + i], arguments[i].name, arguments[i].value);
+    }
+    stored += count;
+}
+
+// A list released with its item leaves its block to the thread when the block holds exactly
+// spare_record_capacity records' room (a list of two records always does).
+void detail::result_access::release_records(argument_list& list) noexcept {
+    argument* records = list.records_;
+    if (records == nullptr || records == &out_of_memory_argument ||
+        records == &out_of_memory_argument + 1 || list.count_ > spare_record_capacity) {
+        return;
+    }
+    if ((list.count_ == spare_record_capacity ||
+         malloc_usable_size(records) >= spare_record_capacity * sizeof(argument)) &&
+        keep_spare_records(records)) {
+        list.records_ = nullptr;
+        list.count_ = 0;
+    }
 }
 
 argument_list::iterator argument_list::begin() noexcept {

@@ -46,5 +46,7 @@ void category::show_invalid_value_message_and_exit(int code) const {
     std::exit(1);
 }
 
+void detail::codes_must_be_nonzero_distinct_and_named() {}
+
 }  // namespace result
 }  // namespace vorn::core::v2

@@ -1,3 +1,4 @@
+// The conversion categories: integral_conversion_error and converter_result_category.
 #include "vorn/core/result.hpp"
 
 namespace vorn::core::v2 {
@@ -33,13 +34,13 @@ const char* integral_conversion_error::get_message(int code) const {
 void integral_conversion_error::create(result::stack::item& item,
                                        result::code<integral_conversion_error, 1>,
                                        const std::string& text) const {
-    item.set_argument("string_value", text);
+    item.set_arguments({{"string_value", text}});
 }
 
 void integral_conversion_error::create(result::stack::item& item,
                                        result::code<integral_conversion_error, 2>,
                                        const std::string& text) const {
-    item.set_argument("string_value", text);
+    item.set_arguments({{"string_value", text}});
 }
 
 // ---------------------------------------------------------------------------------------------

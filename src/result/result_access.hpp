@@ -32,6 +32,12 @@ struct result_access {
                              std::string_view value) noexcept {
         append(i.arguments_, name, value);
     }
+    // What argument_list::set_arguments does.
+    static void append_all(argument_list& list, const named_text* arguments,
+                           std::size_t count) noexcept;
+    // Before the list of an item is destroyed with it: leaves its block to the calling thread
+    // as a spare when it can serve again, and then leaves the list empty.
+    static void release_records(argument_list& list) noexcept;
     // Makes `list` (holding no records) read empty and ignore every later addition.
     static void make_closed_empty(argument_list& list) noexcept;
 

@@ -1,12 +1,14 @@
-#include <pthread.h>
+// The result stack and its items: pushing, releasing, copying, the queries and the argument
+// operations of an item.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "result/item_pool.hpp"
 #include "result/result_access.hpp"
 #include "result/success.hpp"
+#include "result/thread_state.hpp"
 #include "vorn/core/result.hpp"
 
 namespace vorn::core::v2::result {
@@ -19,20 +21,25 @@ using item = stack::item;
 static_assert(sizeof(item) == 48, "item: two links, code, flag, category, argument list");
 static_assert(sizeof(stack) == 2 * sizeof(void*), "a stack is its two sentinel links");
 
-// Heap first; when the heap is exhausted, the static pool.
+// Heap first (a block this thread released, else a new one); when the heap is exhausted, the
+// static pool.
 item* new_item(const category& c, int value, bool failed) noexcept {
-    void* where = std::malloc(sizeof(item));
+    void* where = detail::take_spare_item();
     if (where == nullptr) {
-        where = v2::detail::item_pool::claim();
+        where = std::malloc(sizeof(item));
+        if (where == nullptr) {
+            where = v2::detail::item_pool::claim();
+        }
     }
     return result_access::construct_item(where, c, value, failed);
 }
 
 void delete_item(item* it) noexcept {
-    result_access::destroy_item(it);  // releases the arguments
+    result_access::release_records(result_access::arguments(*it));
+    result_access::destroy_item(it);  // releases what the arguments still hold
     if (v2::detail::item_pool::owns(it)) {
         v2::detail::item_pool::release(it);
-    } else {
+    } else if (!detail::keep_spare_item(it)) {
         std::free(it);
     }
 }
@@ -54,10 +61,45 @@ void stack::item::set_argument(const std::string& name, const std::string& value
     arguments_.set_argument(name, value);
 }
 
+void stack::item::set_argument(std::string_view name, std::string_view value) noexcept {
+    arguments_.set_argument(name, value);
+}
+
+void stack::item::set_arguments(const named_text* arguments, std::size_t count) noexcept {
+    arguments_.set_arguments(arguments, count);
+}
+
+stack::item& stack::item::set_location(source_location where) noexcept {
+    constexpr std::string_view name = "source-location";
+    // What a record leaves for the value once the name is stored.
+    constexpr std::size_t room = 253 - name.size();
+    char text[room + 16];
+    const std::size_t file_length = std::strlen(where.file_name());
+    char* line = text + sizeof text;
+    std::uint_least32_t n = where.line();
+    do {
+        *--line = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    *--line = ':';
+    // Keep the end of a file name too long to fit: the file's own name and the line.
+    const std::size_t line_length = static_cast<std::size_t>(text + sizeof text - line);
+    const std::size_t kept = std::min(file_length, room - line_length);
+    line -= kept;
+    std::memcpy(line, where.file_name() + (file_length - kept), kept);
+    arguments_.set_argument(name, std::string_view(line, kept + line_length));
+    return *this;
+}
+
 const char* stack::item::get_argument_value(const std::string& name) const noexcept {
+    return get_argument_value(std::string_view(name));
+}
+
+const char* stack::item::get_argument_value(std::string_view name) const noexcept {
     for (const argument& a : arguments_) {
-        if (std::strcmp(a.get_name(), name.c_str()) == 0 &&
-            std::strlen(a.get_name()) == name.size()) {
+        const char* stored = a.get_name();
+        if (std::strlen(stored) == name.size() &&
+            std::memcmp(stored, name.data(), name.size()) == 0) {
             return a.get_value();
         }
     }
@@ -189,56 +231,12 @@ std::size_t stack::size() const noexcept {
     return n;
 }
 
-namespace {
-
-// The list an empty stack hands out for writing, one per thread. Its storage is trivially
-// destructible, so that reaching it registers no thread-exit destructor (that registration
-// allocates, and may fail). Records written to it are freed by the thread's next call, or at
-// thread exit through a key destructor.
-struct detached_slot {
-    alignas(argument_list) unsigned char storage[sizeof(argument_list)];
-    bool constructed;  // storage holds a list
-    bool keyed;        // the key destructor will release it at thread exit
-};
-thread_local detached_slot detached{};
-
-pthread_key_t detached_key;
-pthread_once_t detached_key_once = PTHREAD_ONCE_INIT;
-bool detached_key_made = false;
-
-void release_detached(void* slot) noexcept {
-    auto* d = static_cast<detached_slot*>(slot);
-    if (d->constructed) {
-        std::launder(reinterpret_cast<argument_list*>(d->storage))->~argument_list();
-        d->constructed = false;
-    }
-}
-
-void make_detached_key() noexcept {
-    detached_key_made = pthread_key_create(&detached_key, release_detached) == 0;
-}
-
-}  // namespace
-
 argument_list& stack::get_argument_range() noexcept {
     if (head_.next != &head_) {
         return static_cast<item*>(head_.next)->arguments_;
     }
-    // An empty stack must not hand out the shared success item's list for writing. Each call
-    // gives a fresh empty list of the calling thread instead, dropping what the last call's
-    // caller wrote.
-    release_detached(&detached);
-    if (!detached.keyed) {
-        pthread_once(&detached_key_once, make_detached_key);
-        detached.keyed = detached_key_made && pthread_setspecific(detached_key, &detached) == 0;
-    }
-    argument_list* list = ::new (static_cast<void*>(detached.storage)) argument_list();
-    detached.constructed = true;
-    if (!detached.keyed) {
-        // Nothing would free records at thread exit: the list reads empty and stores nothing.
-        detail::result_access::make_closed_empty(*list);
-    }
-    return *list;
+    // An empty stack must not hand out the shared success item's list for writing.
+    return detail::fresh_detached_list();
 }
 
 const argument_list& stack::get_argument_range() const noexcept {

@@ -5,6 +5,7 @@
 // forward to glibc's __libc_* functions; under a sanitizer, to the sanitizer's allocator.
 #include "allocation_failure.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,13 @@ struct thread_state {
 
 // Trivial, so that reaching it from inside malloc allocates nothing.
 thread_local thread_state state{};
+
+std::atomic<std::ptrdiff_t> live_in_process{0};
+
+void count_live(std::ptrdiff_t change) noexcept {
+    state.live += change;
+    live_in_process.fetch_add(change, std::memory_order_relaxed);
+}
 
 // Returns true when this call must fail; counts it either way.
 bool should_fail() noexcept {
@@ -111,7 +119,7 @@ void* malloc(std::size_t size) {
         return nullptr;
     }
     void* block = real_malloc(size);
-    state.live += block != nullptr;
+    count_live(block != nullptr);
     return block;
 }
 
@@ -121,7 +129,7 @@ void* calloc(std::size_t n, std::size_t size) {
         return nullptr;
     }
     void* block = real_calloc(n, size);
-    state.live += block != nullptr;
+    count_live(block != nullptr);
     return block;
 }
 
@@ -132,15 +140,15 @@ void* realloc(void* p, std::size_t size) {
     }
     void* block = real_realloc(p, size);
     if (p == nullptr) {
-        state.live += block != nullptr;
+        count_live(block != nullptr);
     } else if (size == 0 && block == nullptr) {
-        --state.live;  // realloc to size 0 freed the block
+        count_live(-1);  // realloc to size 0 freed the block
     }
     return block;
 }
 
 void free(void* p) {
-    state.live -= p != nullptr;
+    count_live(-static_cast<std::ptrdiff_t>(p != nullptr));
     real_free(p);
 }
 
@@ -220,6 +228,10 @@ void fail_allocation_after(std::size_t k, bool and_after) noexcept {
 
 std::ptrdiff_t live_blocks() noexcept {
     return state.live;
+}
+
+std::ptrdiff_t live_blocks_in_process() noexcept {
+    return live_in_process.load(std::memory_order_relaxed);
 }
 
 }  // namespace vorn::test

@@ -31,6 +31,10 @@ void fail_allocation_after(std::size_t k, bool and_after) noexcept;
 // Meaningful as a difference around code that allocates and frees on the same thread.
 std::ptrdiff_t live_blocks() noexcept;
 
+// Blocks allocated minus blocks freed, over every thread of the process: what a thread keeps
+// and frees when it ends counts until it has ended.
+std::ptrdiff_t live_blocks_in_process() noexcept;
+
 // Makes every allocation on this thread fail for the lifetime of the object.
 class allocation_failure_scope {
   public:

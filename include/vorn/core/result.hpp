@@ -15,20 +15,46 @@
 ///       std::printf("%s\n", status.begin()->get_argument_value("string_value"));
 ///   }
 ///
-/// Writing a category of one's own: derive from result::category, give it a static instance()
-/// returning a function-local static object, a get_name(), a get_message(int) that ends in
-/// show_invalid_value_message_and_exit(code) for unknown codes, and one
+/// A category of one's own, from a table of its codes (see result::described_category):
+///
+///   struct ledger_error : vc::result::described_category<ledger_error> {
+///       static constexpr const char* name = "acme-ledger";
+///       static constexpr code<1> bad_amount{"The amount is not a decimal", "received"};
+///       static constexpr code<2> bad_line{"The line is malformed", "line", "received"};
+///       static constexpr auto codes = list(bad_amount, bad_line);
+///   };
+///   status.push(ledger_error::bad_line, 42, text);    // attaches line=42, received=text
+///
+/// Propagation: VORN_RETURN_IF_FAILED(read_amount(text)) returns the stack of a failed call
+/// from the enclosing function; VORN_RETURN_IF_FAILED_PUSH(expr, tag, values...) first pushes
+/// the caller's own item, with the place of the macro. to_string(status) and operator<< give
+/// one line per item; to_error_code() and push(std::error_code) bridge to <system_error>.
+///
+/// A category can also be written by hand: derive from result::category, give it a static
+/// instance() returning a function-local static object, a get_name(), a get_message(int) that
+/// ends in show_invalid_value_message_and_exit(code) for unknown codes, and one
 /// create(result::stack::item&, result::code<Category, N>, extra...) const per code that
 /// attaches the code's details with item.set_argument(name, value).
 #ifndef VORN_CORE_RESULT_HPP
 #define VORN_CORE_RESULT_HPP
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <iosfwd>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <type_traits>
 #include <utility>
+#if __has_include(<version>)
+#include <version>
+#endif
+#if defined(__cpp_lib_source_location)
+#include <source_location>
+#endif
 
 #include "vorn/core/export.hpp"
 
@@ -37,6 +63,56 @@ namespace result {
 
 namespace detail {
 struct result_access;
+
+// Types whose values are texts for an argument, taken as a std::string_view without a copy.
+template <class T>
+inline constexpr bool is_text_v = std::is_convertible_v<const T&, std::string_view>;
+}  // namespace detail
+
+/// One argument to attach: a name and a value, read where they are when they are stored.
+struct named_text {
+    std::string_view name;   ///< the argument's name
+    std::string_view value;  ///< the argument's value
+};
+
+/// Where a push was made: the file as the compiler names it and the line. current(), as a
+/// default argument, gives the place of the call that uses it; result::here() is that call.
+class source_location {
+  public:
+#if defined(__cpp_lib_source_location)
+    /// The place of the call that evaluates this default argument.
+    static constexpr source_location current(
+        std::source_location where = std::source_location::current()) noexcept {
+        return source_location(where.file_name(), where.line());
+    }
+#else
+    /// The place of the call that evaluates these default arguments.
+    static constexpr source_location current(const char* file = __builtin_FILE(),
+                                             int line = __builtin_LINE()) noexcept {
+        return source_location(file, static_cast<std::uint_least32_t>(line));
+    }
+#endif
+    /// A place given by hand; `file` is not null and outlives the object.
+    constexpr source_location(const char* file, std::uint_least32_t line) noexcept
+        : file_(file), line_(line) {}
+
+    /// The file name, as the compiler wrote it (often a full path).
+    constexpr const char* file_name() const noexcept {
+        return file_;
+    }
+    /// The line, counted from 1.
+    constexpr std::uint_least32_t line() const noexcept {
+        return line_;
+    }
+
+  private:
+    const char* file_;
+    std::uint_least32_t line_;
+};
+
+/// The place of the call to here(): status.push(result::here(), tag, values...).
+constexpr source_location here(source_location where = source_location::current()) noexcept {
+    return where;
 }
 
 /// The polymorphic base of every status category. Categories are singletons compared by
@@ -124,6 +200,25 @@ class VORN_CORE_API argument_list {
     /// Appends (name, value), cut to the record's limits. Performs exactly one malloc or
     /// realloc; on failure the list closes as described above. Never throws.
     void set_argument(const std::string& name, const std::string& value) noexcept;
+    /// The same from texts read in place (string views, C strings, literals): no temporary
+    /// string is made. A C string is not null.
+    ///@{
+    void set_argument(std::string_view name, std::string_view value) noexcept;
+    template <class Name, class Value,
+              class = std::enable_if_t<detail::is_text_v<Name> && detail::is_text_v<Value>>>
+    void set_argument(const Name& name, const Value& value) noexcept {
+        set_argument(std::string_view(name), std::string_view(value));
+    }
+    ///@}
+    /// Appends `count` arguments in order, each cut as by set_argument, with one allocation
+    /// (none when a block released by this thread can be reused). If it fails, the list
+    /// closes as when one addition fails: nothing of these arguments is stored.
+    ///@{
+    void set_arguments(const named_text* arguments, std::size_t count) noexcept;
+    void set_arguments(std::initializer_list<named_text> arguments) noexcept {
+        set_arguments(arguments.begin(), arguments.size());
+    }
+    ///@}
 
     /// Iteration in insertion order.
     ///@{
@@ -235,6 +330,22 @@ class VORN_CORE_API stack {
     /// create() for that code: push(integral_conversion_error::overflow, text).
     template <class Category, int N, class... Extra>
     item& push(code<Category, N> tag, Extra&&... extra);
+    /// The same, then records `where` on the item (argument "source-location", see
+    /// item::set_location): push(result::here(), tag, values...).
+    template <class Category, int N, class... Extra>
+    item& push(const source_location& where, code<Category, N> tag, Extra&&... extra);
+
+    /// Pushes the errno value `value` under error_errno, with the argument "errno-name" (the
+    /// value's symbolic name, such as ENOENT) when the C library knows one. Never throws.
+    item& push_errno(int value) noexcept;
+    /// Pushes a std::error_code. One made by to_error_code() gives back the item's category
+    /// and code (not its arguments); one of std::generic_category() or std::system_category()
+    /// is pushed as push_errno(value); any other is pushed under error_std_code with its value
+    /// and the arguments "error-category" (the category's name) and "error-message". Never
+    /// throws: a message that cannot be made is left out.
+    item& push(const std::error_code& code) noexcept;
+    /// Pushes e.code() as above, then the argument "what" with e.what().
+    item& push(const std::system_error& e) noexcept;
 
     /// Removes and releases every item, newest first.
     void reset() noexcept;
@@ -293,8 +404,36 @@ class VORN_CORE_API stack::item : private stack::links {
 
     /// Appends one argument (see argument_list::set_argument). Never throws.
     void set_argument(const std::string& name, const std::string& value) noexcept;
+    /// The same from texts read in place (see argument_list::set_argument).
+    ///@{
+    void set_argument(std::string_view name, std::string_view value) noexcept;
+    template <class Name, class Value,
+              class = std::enable_if_t<detail::is_text_v<Name> && detail::is_text_v<Value>>>
+    void set_argument(const Name& name, const Value& value) noexcept {
+        set_argument(std::string_view(name), std::string_view(value));
+    }
+    ///@}
+    /// Appends several arguments with one allocation (see argument_list::set_arguments).
+    ///@{
+    void set_arguments(const named_text* arguments, std::size_t count) noexcept;
+    void set_arguments(std::initializer_list<named_text> arguments) noexcept {
+        set_arguments(arguments.begin(), arguments.size());
+    }
+    ///@}
+    /// Appends the argument "source-location" with the text "file:line"; a text longer than a
+    /// record holds keeps its end (the file's own name and the line). Without an argument,
+    /// records the place of the call. Returns this item. Never throws.
+    item& set_location(source_location where = source_location::current()) noexcept;
+
     /// The value of the first argument, in insertion order, named exactly `name`; "" if none.
+    /// A name holding a NUL matches nothing.
+    ///@{
     const char* get_argument_value(const std::string& name) const noexcept;
+    const char* get_argument_value(std::string_view name) const noexcept;
+    const char* get_argument_value(const char* name) const noexcept {
+        return get_argument_value(std::string_view(name));
+    }
+    ///@}
 
     /// The item's arguments, in insertion order.
     ///@{
@@ -406,6 +545,11 @@ stack::item& stack::push(code<Category, N> tag, Extra&&... extra) {
     return pushed;
 }
 
+template <class Category, int N, class... Extra>
+stack::item& stack::push(const source_location& where, code<Category, N> tag, Extra&&... extra) {
+    return push(tag, std::forward<Extra>(extra)...).set_location(where);
+}
+
 /// Same as a.swap(b).
 inline void swap(stack& a, stack& b) noexcept {
     a.swap(b);
@@ -414,6 +558,182 @@ inline void swap(stack& a, stack& b) noexcept {
 inline void swap(argument_list& a, argument_list& b) noexcept {
     a.swap(b);
 }
+
+/// The items of `status`, newest first, one line each: the category's name, a blank, the code,
+/// ": ", the message, then "; name=value" for each argument in order. Lines are separated by
+/// "\n", with none after the last; an empty stack gives "Success". Names, messages and values
+/// are written as stored, without quoting or escaping (a value holding a line break breaks
+/// its line). Throws std::bad_alloc; a code its category does not define ends the process.
+VORN_CORE_API std::string to_string(const stack& status);
+/// Writes to_string(status) to `out`.
+VORN_CORE_API std::ostream& operator<<(std::ostream& out, const stack& status);
+
+/// The newest item of `status` as a std::error_code: the item's code under a
+/// std::error_category whose name() is the name of the item's category and whose message() is
+/// that category's message for the code. There is one such std::error_category per status
+/// category, for the life of the process, so codes compare as their items do; stack::push()
+/// of the result gives back the category and the code. The code of an error_errno item also
+/// compares equal to the std::errc of its value. An empty stack gives std::error_code()
+/// (success). Throws std::bad_alloc only when more than 128 categories have been converted
+/// and the heap is exhausted.
+VORN_CORE_API std::error_code to_error_code(const stack& status);
+
+// ---------------------------------------------------------------------------------------------
+// Categories described by a table of their codes
+
+/// What a described category says of one code.
+struct code_description {
+    /// The most argument names a code can have.
+    static constexpr std::size_t max_arguments = 6;
+
+    int value;                                  ///< the code
+    const char* message;                        ///< its message, a text with static lifetime
+    const char* argument_names[max_arguments];  ///< the names of the values a push attaches
+    std::size_t argument_count;                 ///< how many names are used
+};
+
+/// Code N of Category with its message and the names of the values that a push attaches, in
+/// order: static constexpr code<3> bad_amount{"The amount is not a decimal", "received"};
+/// It is a result::code<Category, N>, so status.push(Category::bad_amount, value) pushes it.
+template <class Category, int N>
+struct described_code : code<Category, N> {
+    /// `message` and the names are texts with static lifetime (string literals).
+    template <class... Names>
+    constexpr described_code(const char* message, Names... argument_names) noexcept
+        : description{N, message, {static_cast<const char*>(argument_names)...}, sizeof...(Names)} {
+        static_assert(sizeof...(Names) <= code_description::max_arguments,
+                      "a described code has at most code_description::max_arguments names");
+    }
+
+    code_description description;  ///< the code, its message and its argument names
+};
+
+/// The codes of a described category, made by described_category::list().
+template <std::size_t Count>
+struct code_table {
+    code_description entries[Count];  ///< one per code, in the order listed
+
+    /// The description of `value`, or null when the category does not define it.
+    constexpr const code_description* find(int value) const noexcept {
+        for (const code_description& d : entries) {
+            if (d.value == value) {
+                return &d;
+            }
+        }
+        return nullptr;
+    }
+};
+
+namespace detail {
+// Reached only while a code list is checked at compile time: a list with a code 0, a code
+// given twice or a null text does not compile.
+VORN_CORE_API void codes_must_be_nonzero_distinct_and_named();
+
+// Integer values a push writes as decimal text (not bool, not the character types).
+template <class T>
+inline constexpr bool is_number_v =
+    std::is_same_v<T, short> || std::is_same_v<T, unsigned short> || std::is_same_v<T, int> ||
+    std::is_same_v<T, unsigned int> || std::is_same_v<T, long> ||
+    std::is_same_v<T, unsigned long> || std::is_same_v<T, long long> ||
+    std::is_same_v<T, unsigned long long>;
+
+// The text of one value given to a push: a text as it is, an integer in decimal.
+class argument_text {
+  public:
+    template <class T, std::enable_if_t<is_text_v<T>, int> = 0>
+    argument_text(const T& text) noexcept : text_(text) {}  // NOLINT: converts on purpose
+    template <class T, std::enable_if_t<is_number_v<T>, int> = 0>
+    argument_text(T number) noexcept {  // NOLINT: converts on purpose
+        const std::to_chars_result written =
+            std::to_chars(digits_, digits_ + sizeof digits_, number);
+        text_ = std::string_view(digits_, static_cast<std::size_t>(written.ptr - digits_));
+    }
+    // The view may point into the object itself.
+    argument_text(const argument_text&) = delete;
+    argument_text& operator=(const argument_text&) = delete;
+
+    std::string_view view() const noexcept { return text_; }
+
+  private:
+    std::string_view text_;
+    char digits_[24] = {};
+};
+}  // namespace detail
+
+/// The base of a category described by a table: derive Derived from
+/// described_category<Derived> and give it, publicly, a `static constexpr const char* name`
+/// and one `static constexpr code<N> constant{message, argument names...}` per code, then
+/// `static constexpr auto codes = list(constant, ...)` naming each once. Derived is then an
+/// ordinary category: one object reached by instance(), compared by identity; get_name() is
+/// `name`; get_message() gives a listed code's message and ends the process for any other
+/// code, as every category does; create() attaches one value per argument name, texts as they
+/// are and integers in decimal, with one allocation. Codes are nonzero and distinct, checked
+/// at compile time, as are the number of values a push gives and the code being listed.
+template <class Derived>
+class described_category : public category {
+  public:
+    /// The type of the constant for code N of this category.
+    template <int N>
+    using code = described_code<Derived, N>;
+
+    /// The one object of the category.
+    static Derived& instance() noexcept {
+        static Derived the_category;
+        return the_category;
+    }
+
+    /// Derived::name.
+    const char* get_name() const override { return Derived::name; }
+    /// The message of a listed code; any other code ends the process (see category).
+    const char* get_message(int value) const override {
+        if (const code_description* d = Derived::codes.find(value)) {
+            return d->message;
+        }
+        show_invalid_value_message_and_exit(value);
+    }
+
+    /// Attaches `values` to `item` under the code's argument names, in order: texts (strings,
+    /// string views, C strings) as they are, integers in decimal. Called by stack::push().
+    template <int N, class... Values>
+    void create(stack::item& item, result::code<Derived, N>,
+                const Values&... values) const noexcept {
+        constexpr const code_description* d = Derived::codes.find(N);
+        static_assert(d != nullptr, "the code is not in the category's list of codes");
+        static_assert(d == nullptr || d->argument_count == sizeof...(Values),
+                      "a push gives one value for each argument name of its code");
+        if constexpr (sizeof...(Values) != 0) {
+            const detail::argument_text texts[] = {values...};
+            named_text arguments[sizeof...(Values)];
+            for (std::size_t i = 0; i < sizeof...(Values); ++i) {
+                arguments[i] = named_text{d->argument_names[i], texts[i].view()};
+            }
+            item.set_arguments(arguments, sizeof...(Values));
+        }
+    }
+
+  protected:
+    constexpr described_category() noexcept = default;
+
+    /// The table of the category's codes, from their constants; checked at compile time.
+    template <int... N>
+    static constexpr code_table<sizeof...(N)> list(const code<N>&... codes) noexcept {
+        code_table<sizeof...(N)> table{{codes.description...}};
+        for (std::size_t i = 0; i < sizeof...(N); ++i) {
+            const code_description& d = table.entries[i];
+            bool named = d.value != 0 && d.message != nullptr;
+            for (std::size_t a = 0; a < d.argument_count; ++a) {
+                named = named && d.argument_names[a] != nullptr;
+            }
+            for (std::size_t j = 0; j < i; ++j) {
+                named = named && table.entries[j].value != d.value;
+            }
+            if (!named) {
+                detail::codes_must_be_nonzero_distinct_and_named();
+            }
+        }
+        return table;
+    }
+};
 
 }  // namespace result
 
@@ -440,6 +760,13 @@ class VORN_CORE_API integral_conversion_error : public result::category {
     void create(result::stack::item& item, result::code<integral_conversion_error, 2>,
                 const std::string& text) const;
     ///@}
+    /// The same for a text read in place (a string view, a C string): no copy is made.
+    template <int N, class Text,
+              class = std::enable_if_t<(N == 1 || N == 2) && result::detail::is_text_v<Text>>>
+    void create(result::stack::item& item, result::code<integral_conversion_error, N>,
+                const Text& text) const noexcept {
+        item.set_arguments({{"string_value", std::string_view(text)}});
+    }
 
   private:
     constexpr integral_conversion_error() noexcept = default;
@@ -467,6 +794,64 @@ class VORN_CORE_API converter_result_category : public result::category {
     constexpr converter_result_category() noexcept = default;
 };
 
+/// errno values as status codes, pushed by result::stack::push_errno(). Each code reads as the
+/// C library's fixed text for it ("No such file or directory" for ENOENT), 0 as "Success" and
+/// a value the C library has no text for as "Unknown error": every code is defined.
+class VORN_CORE_API error_errno : public result::category {
+  public:
+    /// The one object of this category.
+    static error_errno& instance();
+
+    ~error_errno() override;
+    /// "vorn-core-error-errno"
+    const char* get_name() const override;
+    const char* get_message(int code) const override;
+
+  private:
+    constexpr error_errno() noexcept = default;
+};
+
+/// A std::error_code of a category foreign to this library, pushed by result::stack::push():
+/// the item's code is the error_code's value, its arguments "error-category" and
+/// "error-message" say what it was. Every code reads "An error reported through a
+/// std::error_code".
+class VORN_CORE_API error_std_code : public result::category {
+  public:
+    /// The one object of this category.
+    static error_std_code& instance();
+
+    ~error_std_code() override;
+    /// "vorn-core-error-std-code"
+    const char* get_name() const override;
+    const char* get_message(int code) const override;
+
+  private:
+    constexpr error_std_code() noexcept = default;
+};
+
 }  // namespace vorn::core::v2
+
+/// Evaluates `expression`, which gives a result::stack, and if it has failed returns it from
+/// the enclosing function, moved (an lvalue operand is moved from). Use it as a statement.
+#define VORN_RETURN_IF_FAILED(expression)            \
+    do {                                             \
+        auto&& vorn_result_status_ = (expression);   \
+        if (vorn_result_status_.has_failed()) {      \
+            return ::std::move(vorn_result_status_); \
+        }                                            \
+    } while (false)
+
+/// As VORN_RETURN_IF_FAILED, but before returning pushes the caller's own item on top, with
+/// the place of the macro: VORN_RETURN_IF_FAILED_PUSH(read(line), my_errors::bad_line, n)
+/// is status.push(result::here(), my_errors::bad_line, n) on the failed stack.
+#define VORN_RETURN_IF_FAILED_PUSH(expression, ...)                                        \
+    do {                                                                                   \
+        auto&& vorn_result_status_ = (expression);                                         \
+        if (vorn_result_status_.has_failed()) {                                            \
+            vorn_result_status_.push(::vorn::core::v2::result::source_location::current(), \
+                                     __VA_ARGS__);                                         \
+            return ::std::move(vorn_result_status_);                                       \
+        }                                                                                  \
+    } while (false)
 
 #endif  // VORN_CORE_RESULT_HPP
