@@ -15,6 +15,7 @@
 #include <pthread.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -168,6 +171,18 @@ const auto* const long_bytes = reinterpret_cast<const unsigned char*>(long_text.
 constexpr vc::binary_encoding encodings[] = {vc::binary_encoding::hex, vc::binary_encoding::base64,
                                              vc::binary_encoding::base64url};
 
+struct sweep_error : vc::result::described_category<sweep_error> {
+    static constexpr const char* name = "sweep";
+    static constexpr code<1> no_value{"No value"};
+    static constexpr code<2> two_values{"Two values", "text", "number"};
+    static constexpr auto codes = list(no_value, two_values);
+};
+
+stack propagate(stack status) {
+    VORN_RETURN_IF_FAILED_PUSH(std::move(status), sweep_error::two_values, "again", 2);
+    return {};
+}
+
 stack three_items() {
     stack s;
     s.push(vc::integral_conversion_error::overflow, long_text);
@@ -303,6 +318,56 @@ const scenario scenarios[] = {
          stack s;
          armed([&] { s.get_argument_range().set_argument("a", long_text); });
          require(s.get_argument_range().begin() == s.get_argument_range().end(), "emptied");
+     }},
+    {"result", "push from texts read in place, several arguments at once", true,
+     [] {
+         stack s;
+         const std::string_view text(long_text);
+         armed([&] {
+             s.push(vc::integral_conversion_error::overflow, text);
+             s.push(vc::error_datetime::invalid_format, long_text.c_str());
+             stack::item& it = s.push(sweep_error::two_values, text, 42);
+             it.set_argument(std::string_view("n"), text);
+             it.set_arguments({{"a", text}, {"b", text}, {"c", text}});
+         });
+         require(s.size() == 3 && s.get_value() == 2, "pushed items");
+     }},
+    {"result", "push with its place, and the propagation macros", true,
+     [] {
+         stack s;
+         armed([&] {
+             s.push(vc::result::here(), sweep_error::no_value);
+             s.push_item(vc::converter_result_category::instance(), 1).set_location();
+             s = propagate(std::move(s));
+         });
+         require(s.size() == 3 && s.get_value() == 2, "pushed items");
+     }},
+    {"result", "push errno, std::error_code and std::system_error", true,
+     [] {
+         stack s;
+         s.push(sweep_error::no_value);
+         const std::error_code own = vc::result::to_error_code(s);  // set-up: the adapter
+         const std::system_error thrown(std::error_code(EEXIST, std::generic_category()), "mkdir");
+         armed([&] {
+             s.push_errno(ENOENT);
+             s.push(std::error_code(EPIPE, std::system_category()));
+             s.push(std::make_error_code(std::io_errc::stream));
+             s.push(thrown);
+             s.push(own);
+         });
+         require(s.size() == 6 && s.get_category() == sweep_error::instance(), "pushed items");
+     }},
+    {"result", "to_string, operator<< and to_error_code", false,
+     [] {
+         const stack s = three_items();
+         armed([&] {
+             std::ostringstream out;
+             out << s;
+             // A stream that cannot grow turns bad instead of throwing.
+             require(vc::result::to_string(s).size() > 100 && (out.bad() || out.str().size() > 100),
+                     "text");
+             require(vc::result::to_error_code(s).value() == 1, "error code");
+         });
      }},
     {"result", "get_message of stack and item, every category", false,
      [] {

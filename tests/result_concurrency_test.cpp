@@ -1,8 +1,10 @@
-// The item pool under contention: threads push and reset while the heap fails for them.
+// The status family under contention: the item pool while the heap fails, the spare blocks
+// of stacks released on other threads, the std::error_category of each category.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -105,4 +107,77 @@ TEST(ItemPoolConcurrency, CategoryInstancesAreSharedSafely) {
     for (const auto* c : seen) {
         EXPECT_EQ(c, &vc::converter_result_category::instance());
     }
+}
+
+// More categories than the adapters kept in static storage, converted by every thread at once
+// in different orders: each category gets one std::error_category, the same in every thread.
+TEST(ItemPoolConcurrency, ErrorCodeAdaptersAreOnePerCategory) {
+    struct numbered final : vc::result::category {
+        const char* get_name() const override { return "numbered"; }
+        const char* get_message(int) const override { return "numbered"; }
+    };
+    constexpr std::size_t category_count = 200;
+    static const numbered categories[category_count];
+    std::vector<std::vector<const std::error_category*>> seen(
+        thread_count, std::vector<const std::error_category*>(category_count));
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < thread_count; ++t) {
+        threads.emplace_back([&seen, t] {
+            for (std::size_t i = 0; i < category_count; ++i) {
+                const std::size_t c =
+                    ((t % 2 == 0 ? i : category_count - 1 - i) + 25 * t) % category_count;
+                stack s;
+                s.push_item(categories[c], 1);
+                seen[t][c] = &vc::result::to_error_code(s).category();
+            }
+        });
+    }
+    for (auto& th : threads) {
+        th.join();
+    }
+    for (std::size_t c = 0; c < category_count; ++c) {
+        for (std::size_t t = 1; t < thread_count; ++t) {
+            EXPECT_EQ(seen[t][c], seen[0][c]) << c;
+        }
+        for (std::size_t d = 0; d < c; ++d) {
+            EXPECT_NE(seen[0][d], seen[0][c]);
+        }
+        stack back;
+        back.push(std::error_code(3, *seen[0][c]));
+        EXPECT_EQ(&back.get_category(), &categories[c]);
+    }
+}
+
+// Stacks built on some threads and released on others: the blocks become spares of the
+// releasing threads, and every thread ends with its spares freed.
+TEST(ItemPoolConcurrency, StacksReleasedOnOtherThreads) {
+    std::vector<stack> built(thread_count * 100);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < thread_count; ++t) {
+        threads.emplace_back([&built, t] {
+            for (std::size_t i = t; i < built.size(); i += thread_count) {
+                built[i].push(vc::integral_conversion_error::overflow, "12345678901234567890");
+                built[i].push(vc::integral_conversion_error::invalid_value, "x");
+            }
+        });
+    }
+    for (auto& th : threads) {
+        th.join();
+    }
+    threads.clear();
+    std::atomic<int> wrong{0};
+    for (std::size_t t = 0; t < thread_count; ++t) {
+        threads.emplace_back([&built, &wrong, t] {
+            for (std::size_t i = (t + 1) % thread_count; i < built.size(); i += thread_count) {
+                stack mine = std::move(built[i]);
+                wrong.fetch_add(mine.size() != 2 || mine.get_value() != 2);
+                mine.reset();
+                mine.push(vc::integral_conversion_error::overflow, "reused");
+            }
+        });
+    }
+    for (auto& th : threads) {
+        th.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }

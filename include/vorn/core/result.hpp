@@ -28,7 +28,7 @@
 /// Propagation: VORN_RETURN_IF_FAILED(read_amount(text)) returns the stack of a failed call
 /// from the enclosing function; VORN_RETURN_IF_FAILED_PUSH(expr, tag, values...) first pushes
 /// the caller's own item, with the place of the macro. to_string(status) and operator<< give
-/// one line per item; to_error_code() and push(std::error_code) bridge to <system_error>.
+/// one line per item; to_error_code() and push(std::error_code) bridge to std::error_code.
 ///
 /// A category can also be written by hand: derive from result::category, give it a static
 /// instance() returning a function-local static object, a get_name(), a get_message(int) that
