@@ -701,6 +701,14 @@ const scenario scenarios[] = {
              out << a;
          });
      }},
+    {"decimal", "push error_decimal", true,
+     [] {
+         stack s;
+         armed([&] { s.push(vc::error_decimal::invalid_format, long_text, ','); });
+         require(
+             s.get_value() == 1 && s.get_argument_range().begin() != s.get_argument_range().end(),
+             "arguments");
+     }},
     // text formatter
     {"text_formatter", "parser", false,
      [] {
