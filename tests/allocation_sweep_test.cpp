@@ -641,6 +641,19 @@ const scenario scenarios[] = {
              });
          }
      }},
+    {"binary_encoding", "push error_binary_encoding, both codes, report", true,
+     [] {
+         stack s;
+         armed([&] {
+             s.push(vc::error_binary_encoding::refused, vc::binary_encoding::base64, long_text);
+             s.push(vc::error_binary_encoding::incomplete, vc::binary_encoding::hex, long_text);
+             vc::error_binary_encoding::report(s, vc::decode_status::refused,
+                                               vc::binary_encoding::base64url, long_text);
+         });
+         require(s.size() == 3 && s.get_value() == 1 &&
+                     s.get_argument_range().begin() != s.get_argument_range().end(),
+                 "pushed items");
+     }},
     // calendar: values, converters, chrono and streams; only the stream may allocate
     {"datetime", "date, time and datetime members, chrono, hash", true,
      [] {
@@ -752,6 +765,14 @@ const scenario scenarios[] = {
              require(a.to_string(200, ',').size() > 200, "text");
              out << a;
          });
+     }},
+    {"decimal", "push error_decimal", true,
+     [] {
+         stack s;
+         armed([&] { s.push(vc::error_decimal::invalid_format, long_text, ','); });
+         require(
+             s.get_value() == 1 && s.get_argument_range().begin() != s.get_argument_range().end(),
+             "arguments");
      }},
     // text formatter
     {"text_formatter", "parser", false,

@@ -1,5 +1,6 @@
-// Binary-to-text encodings: the encoder and decoder front-ends, the Base64 and hex rules, and
-// the codecs with every kernel this processor supports checked against a slow reference.
+// Binary-to-text encodings: the encoder and decoder front-ends, the Base64 and hex rules, the
+// error_binary_encoding category, and the codecs with every kernel this processor supports
+// checked against a slow reference.
 #include "vorn/core.hpp"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,14 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "binary_encoding/base64_codec.hpp"
 #include "binary_encoding/hex_codec.hpp"
 #include "binary_encoding/kernels.hpp"
 #include "support/allocation_failure.hpp"
+#include "support/child_process.hpp"
 #include "support/encoding_reference.hpp"
 
 namespace vc = vorn::core::v2;
@@ -849,6 +852,59 @@ TEST(TextInput, CStringsAndStringsNeedNoByteArray) {
     binary_decoder decoder(hex);
     decoder.add_string(std::string_view("6162"));
     EXPECT_EQ(decoder.finish(), "ab");
+}
+
+// ---------------------------------------------------------------------------------------------
+// error_binary_encoding
+
+TEST(ErrorBinaryEncoding, NamesMessagesAndArguments) {
+    const vc::error_binary_encoding& category = vc::error_binary_encoding::instance();
+    EXPECT_EQ(&category, &vc::error_binary_encoding::instance());
+    EXPECT_TRUE(category != vc::error_datetime::instance());
+    const std::pair<binary_encoding, std::string> rows[] = {
+        {hex, "hex"},
+        {base64, "base64"},
+        {binary_encoding::base64url, "base64url"},
+        {static_cast<binary_encoding>(3), "invalid"},
+    };
+    for (const auto& [encoding, name] : rows) {
+        vc::result::stack status;
+        status.push(vc::error_binary_encoding::refused, encoding, std::string("Zm9v!"));
+        status.push(vc::error_binary_encoding::incomplete, encoding, "Zm9");
+        const std::string arguments = "; encoding=" + name + "; received-value=";
+        EXPECT_EQ(to_string(status),
+                  "vorn-core-error-binary-encoding 2: The text ends inside a group" + arguments +
+                      "Zm9\nvorn-core-error-binary-encoding 1: The text is not valid in its "
+                      "binary encoding" +
+                      arguments + "Zm9v!");
+    }
+    // The received text keeps what its record holds besides the name.
+    vc::result::stack status;
+    status.push(vc::error_binary_encoding::refused, base64, std::string(300, 'A'));
+    EXPECT_EQ(std::string(status.begin()->get_argument_value("received-value")),
+              std::string(239, 'A'));
+}
+
+TEST(ErrorBinaryEncoding, ReportPushesWhatTheDecoderSaw) {
+    const std::pair<const char*, int> rows[] = {{"abcd", 0}, {"abc", 2}, {"abz", 1}};
+    for (const auto& [text, code] : rows) {
+        vc::decode_status outcome;
+        binary_decoder::decode(hex, text, outcome);
+        vc::result::stack status;
+        const auto* pushed = vc::error_binary_encoding::report(status, outcome, hex, text);
+        EXPECT_EQ(pushed, code == 0 ? nullptr : &*status.begin()) << text;
+        EXPECT_EQ(status.size(), code == 0 ? 0U : 1U) << text;
+        EXPECT_EQ(status.get_value(), code) << text;
+    }
+}
+
+TEST(ErrorBinaryEncoding, UndefinedCodeEndsTheProcess) {
+    const auto outcome =
+        vorn::test::run_in_child([] { vc::error_binary_encoding::instance().get_message(3); });
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.exit_status, 1);
+    EXPECT_EQ(outcome.standard_error,
+              "Invalid status code value: 0x00000003 (vorn-core-error-binary-encod)\n");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // The fixed-point decimal: storage, moves, exact arithmetic and comparisons, fixed-point text
-// (against an exact reference and a table worked out by Python's decimal module), reading text.
+// (against an exact reference and a table worked out by Python's decimal module), reading text,
+// and the error_decimal category.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -13,9 +14,11 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "support/allocation_failure.hpp"
+#include "support/child_process.hpp"
 #include "support/decimal_reference.hpp"
 #include "vorn/core/decimal.hpp"
 
@@ -658,4 +661,36 @@ TEST(Decimal, StreamsAtItsOwnScale) {
     out << vc::decimal(1250, -2) << ' ' << vc::decimal(7, 3) << ' ' << vc::decimal(-5, -1) << ' '
         << vc::decimal();
     EXPECT_EQ(out.str(), "12.50 7000 -0.5 0");
+}
+
+// ---------------------------------------------------------------------------------------------
+// error_decimal
+
+TEST(ErrorDecimal, NameMessageAndArguments) {
+    EXPECT_EQ(&vc::error_decimal::instance(), &vc::error_decimal::instance());
+    EXPECT_TRUE(vc::error_decimal::instance() != vc::error_datetime::instance());
+    vc::result::stack status;
+    status.push(vc::error_decimal::invalid_format, std::string("12,50"));
+    status.push(vc::error_decimal::invalid_format, "1.", '.');
+    status.push(vc::error_decimal::invalid_format, std::string_view("1.250,00"), ',');
+    EXPECT_EQ(to_string(status),
+              "vorn-core-error-decimal 1: The text is not a decimal number; "
+              "expected-format=[-]digits[,digits]; received-value=1.250,00\n"
+              "vorn-core-error-decimal 1: The text is not a decimal number; "
+              "expected-format=[-]digits[.digits]; received-value=1.\n"
+              "vorn-core-error-decimal 1: The text is not a decimal number; "
+              "expected-format=[-]digits[.digits]; received-value=12,50");
+    // The received text keeps what its record holds besides the name.
+    status.push(vc::error_decimal::invalid_format, std::string(300, '9'));
+    EXPECT_EQ(std::string(status.begin()->get_argument_value("received-value")),
+              std::string(239, '9'));
+}
+
+TEST(ErrorDecimal, UndefinedCodeEndsTheProcess) {
+    const auto outcome =
+        vorn::test::run_in_child([] { vc::error_decimal::instance().get_message(3); });
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.exit_status, 1);
+    EXPECT_EQ(outcome.standard_error,
+              "Invalid status code value: 0x00000003 (vorn-core-error-decimal)\n");
 }

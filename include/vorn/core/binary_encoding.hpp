@@ -6,7 +6,8 @@
 /// decoder takes text in any number of pieces and gives the complete bytes. Where the pieces
 /// are split never matters. Decoding is strict: a text that is not exactly what the encoder
 /// writes (Base64 with "=" padding and no whitespace; hex digits in pairs, either case) is
-/// refused, and a refused text decodes to an empty byte_array.
+/// refused, and a refused text decodes to an empty byte_array. error_binary_encoding is the
+/// status category a caller pushes to report a refused or incomplete text.
 ///
 ///   namespace vc = vorn::core::v2;
 ///   std::string text = vc::binary_encoder::encode(vc::binary_encoding::base64, bytes);
@@ -15,6 +16,7 @@
 ///   decoder.add_string("Zm9v");
 ///   decoder.add_string("YmE=");
 ///   vc::byte_array decoded = decoder.finish();   // "fooba"; empty if the text was refused
+///   status.push(vc::error_binary_encoding::refused, vc::binary_encoding::base64url, payload);
 ///
 ///   char out[64];                                 // no allocation: the caller's buffer
 ///   std::size_t n = vc::binary_encoder::encode_to(vc::binary_encoding::base64url, "foo", out);
@@ -28,6 +30,7 @@
 
 #include "vorn/core/byte_array.hpp"
 #include "vorn/core/export.hpp"
+#include "vorn/core/result.hpp"
 
 namespace vorn::core::v2 {
 
@@ -206,6 +209,42 @@ class VORN_CORE_API binary_decoder {
 
   private:
     detail::binary_decoder_impl* impl_;
+};
+
+/// The status category for a text that a decoder refused or that ends inside a group. Codes:
+/// 1 `refused` ("The text is not valid in its binary encoding"), 2 `incomplete` ("The text
+/// ends inside a group"); create() attaches the arguments "encoding" and "received-value".
+class VORN_CORE_API error_binary_encoding : public result::category {
+  public:
+    /// The one object of this category.
+    static error_binary_encoding& instance();
+    /// Code 1, for status.push(error_binary_encoding::refused, encoding, received).
+    static const result::code<error_binary_encoding, 1> refused;
+    /// Code 2, for status.push(error_binary_encoding::incomplete, encoding, received).
+    static const result::code<error_binary_encoding, 2> incomplete;
+
+    ~error_binary_encoding() override;
+    /// "vorn-core-error-binary-encoding"
+    const char* get_name() const override;
+    const char* get_message(int code) const override;
+
+    /// Attaches "encoding" ("hex", "base64" or "base64url"; "invalid" for any other value) and
+    /// then "received-value" (`received`, kept up to 239 bytes) to `item`, with one allocation.
+    ///@{
+    void create(result::stack::item& item, result::code<error_binary_encoding, 1>,
+                binary_encoding encoding, std::string_view received) const noexcept;
+    void create(result::stack::item& item, result::code<error_binary_encoding, 2>,
+                binary_encoding encoding, std::string_view received) const noexcept;
+    ///@}
+
+    /// Pushes `refused` or `incomplete` on `status` as `outcome` says and returns the new item;
+    /// for a complete text (or any other outcome) pushes nothing and returns null.
+    static result::stack::item* report(result::stack& status, decode_status outcome,
+                                       binary_encoding encoding,
+                                       std::string_view received) noexcept;
+
+  private:
+    constexpr error_binary_encoding() noexcept = default;
 };
 
 }  // namespace vorn::core::v2

@@ -5,6 +5,7 @@
 /// its value is number × 10^factor. Sums, differences and products are exact integer
 /// operations (sums at the finer of the two scales) that throw std::overflow_error rather than
 /// lose a digit; the pair is never normalised, but comparisons and hashing go by exact value.
+/// error_decimal is the status category a caller pushes to report a refused decimal text.
 ///
 ///   namespace vc = vorn::core::v2;
 ///   vc::decimal price(1990, -2);                 // 19.90
@@ -17,6 +18,7 @@
 ///   if (vc::value_converter<vc::decimal>(',').make_value(amount, received.data(),
 ///                                                        received.size())
 ///       == vc::converter_status::success) { ... }  // decimal(1250, -2)
+///   else { status.push(vc::error_decimal::invalid_format, received, ','); }
 #ifndef VORN_CORE_DECIMAL_HPP
 #define VORN_CORE_DECIMAL_HPP
 
@@ -24,9 +26,11 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "vorn/core/converters.hpp"
 #include "vorn/core/export.hpp"
+#include "vorn/core/result.hpp"
 
 namespace vorn::core::v2 {
 
@@ -53,6 +57,29 @@ class VORN_CORE_API value_converter<decimal> {
 
   private:
     char separator_ = '.';
+};
+
+/// The status category for a text that is not a decimal number. Code 1 only: "The text is not
+/// a decimal number"; create() attaches the arguments "expected-format" and "received-value".
+class VORN_CORE_API error_decimal : public result::category {
+  public:
+    /// The one object of this category.
+    static error_decimal& instance();
+    /// Code 1, for status.push(error_decimal::invalid_format, received[, separator]).
+    static const result::code<error_decimal, 1> invalid_format;
+
+    ~error_decimal() override;
+    /// "vorn-core-error-decimal"
+    const char* get_name() const override;
+    const char* get_message(int code) const override;
+
+    /// Attaches "expected-format" ("[-]digits[.digits]" with `separator` in place of '.') and
+    /// then "received-value" (`received`, kept up to 239 bytes) to `item`, with one allocation.
+    void create(result::stack::item& item, result::code<error_decimal, 1>,
+                std::string_view received, char separator = '.') const noexcept;
+
+  private:
+    constexpr error_decimal() noexcept = default;
 };
 
 /// A value of number × 10^factor held in one owned heap block. Every constructor allocates the

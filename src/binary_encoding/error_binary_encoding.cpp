@@ -1,0 +1,83 @@
+// The category of refused and incomplete Base64, Base64url and hex texts.
+#include <string_view>
+
+#include "vorn/core/binary_encoding.hpp"
+
+namespace vorn::core::v2 {
+
+namespace {
+
+// The name of `encoding` as the "encoding" argument shows it. The enumeration's underlying
+// type is fixed, so any 32-bit value may arrive here.
+std::string_view encoding_name(binary_encoding encoding) noexcept {
+    switch (encoding) {
+        case binary_encoding::hex:
+            return "hex";
+        case binary_encoding::base64:
+            return "base64";
+        case binary_encoding::base64url:
+            return "base64url";
+    }
+    return "invalid";
+}
+
+// Both arguments, with one allocation.
+void attach(result::stack::item& item, binary_encoding encoding,
+            std::string_view received) noexcept {
+    item.set_arguments({{"encoding", encoding_name(encoding)}, {"received-value", received}});
+}
+
+}  // namespace
+
+const result::code<error_binary_encoding, 1> error_binary_encoding::refused{};
+const result::code<error_binary_encoding, 2> error_binary_encoding::incomplete{};
+
+error_binary_encoding& error_binary_encoding::instance() {
+    static error_binary_encoding the_category;
+    return the_category;
+}
+
+error_binary_encoding::~error_binary_encoding() = default;
+
+const char* error_binary_encoding::get_name() const {
+    return "vorn-core-error-binary-encoding";
+}
+
+const char* error_binary_encoding::get_message(int code) const {
+    switch (code) {
+        case 1:
+            return "The text is not valid in its binary encoding";
+        case 2:
+            return "The text ends inside a group";
+        default:
+            show_invalid_value_message_and_exit(code);
+    }
+}
+
+void error_binary_encoding::create(result::stack::item& item,
+                                   result::code<error_binary_encoding, 1>, binary_encoding encoding,
+                                   std::string_view received) const noexcept {
+    attach(item, encoding, received);
+}
+
+void error_binary_encoding::create(result::stack::item& item,
+                                   result::code<error_binary_encoding, 2>, binary_encoding encoding,
+                                   std::string_view received) const noexcept {
+    attach(item, encoding, received);
+}
+
+result::stack::item* error_binary_encoding::report(result::stack& status, decode_status outcome,
+                                                   binary_encoding encoding,
+                                                   std::string_view received) noexcept {
+    switch (outcome) {
+        case decode_status::refused:
+            return &status.push(refused, encoding, received);
+        case decode_status::incomplete:
+            return &status.push(incomplete, encoding, received);
+        case decode_status::complete:
+            break;
+    }
+    return nullptr;
+}
+
+}  // namespace vorn::core::v2
