@@ -12,6 +12,13 @@
 
 namespace vc = vorn::core::v2;
 
+// A category of the tour's own: its codes, their messages and the names of their arguments.
+struct tour_error : vc::result::described_category<tour_error> {
+    static constexpr const char* name = "tour";
+    static constexpr code<1> bad_request{"The request could not be read", "request"};
+    static constexpr auto codes = list(bad_request);
+};
+
 // A caller reports what went wrong on a result::stack instead of throwing.
 static vc::result::stack parse_count(const char* text) {
     vc::result::stack status;
@@ -91,6 +98,11 @@ int main() {
         std::printf("  message:  %s\n", report.get_message());
         std::printf("  category: %s\n", report.get_category().get_name());
         std::printf("  received-value: %s\n", item.get_argument_value("received-value"));
+
+        // The caller's caller adds what it was doing, with the place of the push, and prints
+        // the whole stack, newest first.
+        report.push(vc::result::here(), tour_error::bad_request, 1);
+        std::printf("%s\n", vc::result::to_string(report).c_str());
     }
 
     // Numbers and text: an exact sum, its text, a message filled in, and the time it took.

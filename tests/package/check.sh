@@ -18,6 +18,7 @@ cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log"
 # The installed layout.
 libdir=$(dirname "$(find "$prefix" -name 'libvorn-core.so.2.1.0' | head -n 1)")
 for f in "$prefix/include/vorn/core.hpp" "$prefix/include/vorn/core/result.hpp" \
+         "$prefix/include/vorn/core/testing/result_matchers.hpp" \
          "$libdir/libvorn-core.so.2.1.0" "$libdir/cmake/vorn-core/vorn-core-config.cmake" \
          "$libdir/cmake/vorn-core/vorn-core-config-version.cmake" "$libdir/pkgconfig/vorn-core.pc"; do
     [ -f "$f" ] || { echo "missing from the installation: ${f#"$prefix"/}"; exit 1; }
@@ -32,6 +33,9 @@ cmake -S "$here/consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
       -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_RPATH="$libdir" >"$work/cmake-configure.log"
 cmake --build "$work/cmake-build" >"$work/cmake-build.log"
 "$work/cmake-build/consumer"
+if [ -x "$work/cmake-build/consumer_matchers" ]; then
+    "$work/cmake-build/consumer_matchers" --gtest_brief=1
+fi
 
 echo "== pkg-config"
 export PKG_CONFIG_PATH="$libdir/pkgconfig"

@@ -8,7 +8,7 @@
 ///   EXPECT_THAT(parse(line), is_success());
 ///   EXPECT_THAT(parse(bad_line), has_status(ledger_error::bad_amount));
 ///   EXPECT_THAT(parse(bad_line), has_argument("received", "12,3x"));
-///   EXPECT_THAT(parse(bad_line), has_argument("received", ::testing::HasSubstr("3x")));
+///   EXPECT_THAT(parse(bad_line), has_argument("received", testing::HasSubstr("3x")));
 ///   EXPECT_THAT(load(path), contains_status(vorn::core::v2::error_errno::instance(), ENOENT));
 #ifndef VORN_CORE_TESTING_RESULT_MATCHERS_HPP
 #define VORN_CORE_TESTING_RESULT_MATCHERS_HPP
