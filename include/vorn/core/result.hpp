@@ -322,8 +322,9 @@ class VORN_CORE_API stack {
     void swap(stack& other) noexcept;
 
     /// Adds a new newest item with the given category and code, marked as failed, and returns
-    /// it. Never throws: the item comes from the heap, or from a 64-item static pool when the
-    /// heap is exhausted. If the pool is exhausted too, the process ends with a message.
+    /// it. Never throws: the item comes from the heap (a block of an item this thread released
+    /// serves first; a thread keeps a few until it ends), or from a 64-item static pool when
+    /// the heap is exhausted. If the pool is exhausted too, the process ends with a message.
     item& push_item(const category& c, int value) noexcept;
 
     /// Pushes an item for code N of Category and passes it, with `extra`, to the category's
@@ -570,7 +571,8 @@ VORN_CORE_API std::ostream& operator<<(std::ostream& out, const stack& status);
 
 /// The newest item of `status` as a std::error_code: the item's code under a
 /// std::error_category whose name() is the name of the item's category and whose message() is
-/// that category's message for the code. There is one such std::error_category per status
+/// that category's message for the code (a code the category does not define ends the
+/// process there, as get_message() does). There is one such std::error_category per status
 /// category, for the life of the process, so codes compare as their items do; stack::push()
 /// of the result gives back the category and the code. The code of an error_errno item also
 /// compares equal to the std::errc of its value. An empty stack gives std::error_code()
@@ -613,14 +615,18 @@ template <std::size_t Count>
 struct code_table {
     code_description entries[Count];  ///< one per code, in the order listed
 
+    /// The place of `value` in entries, or Count when the category does not define it.
+    constexpr std::size_t index_of(int value) const noexcept {
+        std::size_t at = 0;
+        while (at < Count && entries[at].value != value) {
+            ++at;
+        }
+        return at;
+    }
     /// The description of `value`, or null when the category does not define it.
     constexpr const code_description* find(int value) const noexcept {
-        for (const code_description& d : entries) {
-            if (d.value == value) {
-                return &d;
-            }
-        }
-        return nullptr;
+        const std::size_t at = index_of(value);
+        return at < Count ? &entries[at] : nullptr;
     }
 };
 
@@ -697,15 +703,19 @@ class described_category : public category {
     template <int N, class... Values>
     void create(stack::item& item, result::code<Derived, N>,
                 const Values&... values) const noexcept {
-        constexpr const code_description* d = Derived::codes.find(N);
-        static_assert(d != nullptr, "the code is not in the category's list of codes");
-        static_assert(d == nullptr || d->argument_count == sizeof...(Values),
+        // Indexes rather than pointers: comparing addresses is not a constant expression under
+        // every compiler's sanitizers.
+        constexpr std::size_t count = std::size(Derived::codes.entries);
+        constexpr std::size_t at = Derived::codes.index_of(N);
+        static_assert(at < count, "the code is not in the category's list of codes");
+        static_assert(at == count || Derived::codes.entries[at].argument_count == sizeof...(Values),
                       "a push gives one value for each argument name of its code");
         if constexpr (sizeof...(Values) != 0) {
+            const code_description& d = Derived::codes.entries[at];
             const detail::argument_text texts[] = {values...};
             named_text arguments[sizeof...(Values)];
             for (std::size_t i = 0; i < sizeof...(Values); ++i) {
-                arguments[i] = named_text{d->argument_names[i], texts[i].view()};
+                arguments[i] = named_text{d.argument_names[i], texts[i].view()};
             }
             item.set_arguments(arguments, sizeof...(Values));
         }
