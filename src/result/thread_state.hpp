@@ -41,36 +41,41 @@ extern thread_local spare_blocks spares [[gnu::tls_model("initial-exec")]];
 // that cannot be arranged now (then nothing may be kept).
 bool key_spares() noexcept;
 
-// A spare item block of this thread, or null.
+// Takes the newest block of one kind of spare, or null.
+inline void* take_spare(void** slots, unsigned char& count) noexcept {
+    return count == 0 ? nullptr : slots[--count];
+}
+
+// Keeps `block` among one kind of spare; false when it must be freed (no room, or nothing
+// would free it when the thread ends).
+inline bool keep_spare(void** slots, unsigned char& count, void* block) noexcept {
+    if (count == spare_blocks::slots || !(spares.keyed || key_spares())) {
+        return false;
+    }
+    slots[count++] = block;
+    return true;
+}
+
+// A spare item block of this thread (sizeof(stack::item) bytes), or null; and keeping the
+// released heap block of an item.
 inline void* take_spare_item() noexcept {
     spare_blocks& s = spares;
-    return s.item_count == 0 ? nullptr : s.items[--s.item_count];
+    return take_spare(s.items, s.item_count);
 }
-
-// Keeps the released heap block of an item for this thread; false when it must be freed.
 inline bool keep_spare_item(void* block) noexcept {
     spare_blocks& s = spares;
-    if (s.item_count == spare_blocks::slots || !(s.keyed || key_spares())) {
-        return false;
-    }
-    s.items[s.item_count++] = block;
-    return true;
+    return keep_spare(s.items, s.item_count, block);
 }
 
-// A spare block of spare_record_capacity records of this thread, or null.
+// A spare block of spare_record_capacity records of this thread, or null; and keeping the
+// record block of a list released with its item.
 inline void* take_spare_records() noexcept {
     spare_blocks& s = spares;
-    return s.record_count == 0 ? nullptr : s.records[--s.record_count];
+    return take_spare(s.records, s.record_count);
 }
-
-// Keeps the record block of a list released with its item; false when it must be freed.
 inline bool keep_spare_records(void* block) noexcept {
     spare_blocks& s = spares;
-    if (s.record_count == spare_blocks::slots || !(s.keyed || key_spares())) {
-        return false;
-    }
-    s.records[s.record_count++] = block;
-    return true;
+    return keep_spare(s.records, s.record_count, block);
 }
 
 // A fresh empty list of the calling thread, dropping what the previous call's caller wrote
