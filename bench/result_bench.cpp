@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/allocation_counter.hpp"
 #include "vorn/core/converters.hpp"
@@ -49,6 +50,25 @@ static void BM_error_path_push_two_arguments(benchmark::State& state) {
 }
 BENCHMARK(BM_error_path_push_two_arguments);
 
+// 64 failures kept before any is released, as when a batch of records is checked and the
+// failures are reported together: past the few blocks a thread keeps, each push allocates its
+// item and its records (times and allocations per push).
+static void BM_error_path_burst_of_64(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    std::vector<vc::result::stack> statuses(64);
+    for (auto _ : state) {
+        for (vc::result::stack& status : statuses) {
+            status.push(vc::error_datetime::invalid_format, received);
+        }
+        benchmark::DoNotOptimize(statuses.back().get_value());
+        for (vc::result::stack& status : statuses) {
+            status.reset();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 64);
+}
+BENCHMARK(BM_error_path_burst_of_64);
+
 // The same with the received text held in a std::string.
 static void BM_error_path_push_two_arguments_string(benchmark::State& state) {
     bench::allocation_scope allocations(state);
@@ -83,6 +103,23 @@ static void BM_peer_absl_invalid_argument(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_peer_absl_invalid_argument);
+
+static void BM_peer_absl_burst_of_64(benchmark::State& state) {
+    bench::allocation_scope allocations(state);
+    std::vector<absl::Status> statuses(64);
+    for (auto _ : state) {
+        for (absl::Status& status : statuses) {
+            status = absl::InvalidArgumentError(absl::StrCat(
+                "invalid date-time: ", absl::string_view(received.data(), received.size())));
+        }
+        benchmark::DoNotOptimize(statuses.back().ok());
+        for (absl::Status& status : statuses) {
+            status = absl::OkStatus();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 64);
+}
+BENCHMARK(BM_peer_absl_burst_of_64);
 #endif
 
 // The same failure reported by throwing and catching a standard exception, the way a caller
