@@ -82,9 +82,17 @@ class category_adapter final : public std::error_category {
 };
 
 // Adapters are handed out in order and never given back, so the first that is free ends a
-// search: a category is found before it, or nowhere.
+// search: a category is found before it, or nowhere. They are never destroyed either, so that
+// an error code made from one stays usable by static destructors that run at exit.
 constexpr std::size_t static_adapters = 128;
-category_adapter adapters[static_adapters];
+union adapter_storage {
+    constexpr adapter_storage() noexcept : adapters{} {}
+    ~adapter_storage() {}  // NOLINT: leaves the adapters alive on purpose
+
+    category_adapter adapters[static_adapters];
+};
+constinit adapter_storage storage;
+category_adapter (&adapters)[static_adapters] = storage.adapters;
 
 // Past the static ones, adapters live in a list that only grows, pushed at its head.
 struct adapter_node {
