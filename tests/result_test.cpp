@@ -738,15 +738,6 @@ TEST(DescribedCategory, AnUndefinedCodeEndsTheProcessAsForEveryCategory) {
     }
 }
 
-TEST(DescribedCategory, APushTakesOneAllocationForAllItsArguments) {
-    in_fresh_thread([] {
-        stack s;
-        allocation_counter counter;
-        s.push(ledger_error::bad_line, 12, "a reason longer than any small string buffer");
-        EXPECT_EQ(counter.count(), 2U) << "the item, and one block for both records";
-    });
-}
-
 // ---------------------------------------------------------------------------------------------
 // Several arguments at once
 
