@@ -289,8 +289,20 @@ std::string decimal::to_string(unsigned int precision, char separator) const {
                                    static_cast<std::size_t>(-factor), precision, separator);
     }
     const unsigned int digits = precision > INT_MAX ? INT_MAX : precision;
-    return detail::format_fixed(block_->number < 0, magnitude(block_->number), block_->factor,
-                                digits, separator);
+    return detail::fixed_text(block_->number < 0, magnitude(block_->number), block_->factor, digits,
+                              separator)
+        .to_string();
+}
+
+std::size_t decimal::to_chars(char* out, std::size_t size, unsigned int precision,
+                              char separator) const noexcept {
+    const unsigned int digits = precision > INT_MAX ? INT_MAX : precision;
+    const detail::fixed_text text(block_->number < 0, magnitude(block_->number), block_->factor,
+                                  digits, separator);
+    if (text.length() <= size) {
+        text.write(out);
+    }
+    return text.length();
 }
 
 std::ostream& operator<<(std::ostream& out, const decimal& value) {

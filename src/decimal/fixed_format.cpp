@@ -1,3 +1,4 @@
+// Fixed-point text of a decimal value: rounding, the shape of the text, and writing it.
 #include "decimal/fixed_format.hpp"
 
 #include <cstddef>
@@ -27,49 +28,54 @@ std::uint64_t round_off(std::uint64_t value, std::size_t dropped) {
 
 }  // namespace
 
-std::string format_fixed(bool negative, std::uint64_t magnitude, int exponent,
-                         unsigned int precision, char separator) {
-    // The value becomes magnitude × 10^zeros / 10^scale, with scale <= precision: the digits of
-    // magnitude, `zeros` more zeros, and a point `scale` digits from their end.
-    std::size_t zeros = 0;
-    std::size_t scale = 0;
+fixed_text::fixed_text(bool negative, std::uint64_t magnitude, int exponent, unsigned int precision,
+                       char separator) noexcept
+    : negative_(negative), magnitude_(magnitude), precision_(precision), separator_(separator) {
     if (exponent >= 0) {
-        zeros = magnitude == 0 ? 0 : static_cast<std::size_t>(exponent);
+        zeros_ = magnitude == 0 ? 0 : static_cast<std::size_t>(exponent);
     } else {
-        scale = static_cast<std::size_t>(-static_cast<long>(exponent));
-        if (scale > precision) {
-            magnitude = round_off(magnitude, scale - precision);
-            scale = precision;
+        scale_ = static_cast<std::size_t>(-static_cast<long>(exponent));
+        if (scale_ > precision) {
+            magnitude_ = round_off(magnitude, scale_ - precision);
+            scale_ = precision;
         }
     }
-    if (zeros == 0 && precision <= 16) {
-        return short_fixed(negative, magnitude, scale, precision, separator);
-    }
-    char digits[20];
-    char* const digits_end = digits + sizeof digits;
-    const char* const first = write_digits(magnitude, digits_end);
-    const auto count = static_cast<std::size_t>(digits_end - first);
-
-    const std::size_t sign_length = negative ? 1 : 0;
+    const std::size_t count =
+        magnitude_ == 0 ? 1 : static_cast<std::size_t>(digit_count(magnitude_));
     // Integer digits taken from magnitude; none (a lone "0") when it lies below 1.
-    const std::size_t integer_digits = count > scale ? count - scale : 0;
-    const std::size_t integer_length = integer_digits == 0 ? 1 : integer_digits + zeros;
-    const std::size_t fraction_length = precision == 0 ? 0 : 1 + std::size_t{precision};
+    const std::size_t integer_digits = count > scale_ ? count - scale_ : 0;
+    const std::size_t integer_length = integer_digits == 0 ? 1 : integer_digits + zeros_;
+    length_ =
+        (negative ? 1 : 0) + integer_length + (precision == 0 ? 0 : 1 + std::size_t{precision});
+}
 
+void fixed_text::write(char* out) const noexcept {
     // Every position not written below is a zero: padding before and after the fraction
     // digits, the trailing zeros of a positive exponent and the "0" before a small fraction.
-    std::string text(sign_length + integer_length + fraction_length, '0');
-    char* out = text.data();
-    if (negative) {
+    std::memset(out, '0', length_);
+    char digits[20];
+    char* const digits_end = digits + sizeof digits;
+    const char* const first = write_digits(magnitude_, digits_end);
+    const auto count = static_cast<std::size_t>(digits_end - first);
+    const std::size_t integer_digits = count > scale_ ? count - scale_ : 0;
+    if (negative_) {
         *out++ = '-';
     }
     std::memcpy(out, first, integer_digits);
-    out += integer_length;
-    if (precision != 0) {
-        *out++ = separator;
+    out += integer_digits == 0 ? 1 : integer_digits + zeros_;
+    if (precision_ != 0) {
+        *out++ = separator_;
         const std::size_t fraction_digits = count - integer_digits;
-        std::memcpy(out + (scale - fraction_digits), first + integer_digits, fraction_digits);
+        std::memcpy(out + (scale_ - fraction_digits), first + integer_digits, fraction_digits);
     }
+}
+
+std::string fixed_text::to_string() const {
+    if (zeros_ == 0 && precision_ <= 16) {
+        return short_fixed(negative_, magnitude_, scale_, precision_, separator_);
+    }
+    std::string text(length_, '0');
+    write(text.data());
     return text;
 }
 

@@ -150,10 +150,30 @@ inline std::string short_fixed(bool negative, std::uint64_t magnitude, std::size
 // The text of ±magnitude × 10^exponent rounded to `precision` decimals, to nearest with ties to
 // even: a "-" whenever `negative` is set (also when the text shows zero), at least one integer
 // digit, then, when precision is not 0, `separator` and exactly precision decimals. Never
-// depends on any locale; one allocation at most (the result), time linear in its length.
-// `precision` must not exceed INT_MAX.
-std::string format_fixed(bool negative, std::uint64_t magnitude, int exponent,
-                         unsigned int precision, char separator);
+// depends on any locale. `precision` must not exceed INT_MAX.
+class fixed_text {
+  public:
+    // Rounds the value and works out the shape of its text; nothing is written yet.
+    fixed_text(bool negative, std::uint64_t magnitude, int exponent, unsigned int precision,
+               char separator) noexcept;
+
+    // The number of characters of the text.
+    std::size_t length() const noexcept { return length_; }
+    // Writes the length() characters of the text at `out`.
+    void write(char* out) const noexcept;
+    // The text as a string: one allocation at most, time linear in its length.
+    std::string to_string() const;
+
+  private:
+    bool negative_;
+    // Rounded: its digits, then zeros_ zeros, with the point scale_ digits from their end.
+    std::uint64_t magnitude_;
+    std::size_t zeros_ = 0;
+    std::size_t scale_ = 0;
+    unsigned int precision_;
+    char separator_;
+    std::size_t length_ = 0;
+};
 
 }  // namespace vorn::core::v2::detail
 

@@ -151,6 +151,12 @@ class VORN_CORE_API decimal {
     /// Precisions above 2147483647 count as 2147483647; a text too long for memory throws
     /// std::bad_alloc or std::length_error.
     std::string to_string(unsigned int precision, char separator) const;
+    /// The text to_string(precision, separator) gives, written to `out` when it fits in `size`
+    /// characters (no NUL is added); otherwise nothing is written. Returns the text's length
+    /// either way, so a caller whose buffer was too small knows what to supply. Never
+    /// allocates or throws.
+    std::size_t to_chars(char* out, std::size_t size, unsigned int precision,
+                         char separator) const noexcept;
 
   private:
     friend class value_converter<decimal>;
