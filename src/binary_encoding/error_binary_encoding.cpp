@@ -7,24 +7,10 @@ namespace vorn::core::v2 {
 
 namespace {
 
-// The name of `encoding` as the "encoding" argument shows it. The enumeration's underlying
-// type is fixed, so any 32-bit value may arrive here.
-std::string_view encoding_name(binary_encoding encoding) noexcept {
-    switch (encoding) {
-        case binary_encoding::hex:
-            return "hex";
-        case binary_encoding::base64:
-            return "base64";
-        case binary_encoding::base64url:
-            return "base64url";
-    }
-    return "invalid";
-}
-
 // Both arguments, with one allocation.
 void attach(result::stack::item& item, binary_encoding encoding,
             std::string_view received) noexcept {
-    item.set_arguments({{"encoding", encoding_name(encoding)}, {"received-value", received}});
+    item.set_arguments({{"encoding", to_string(encoding)}, {"received-value", received}});
 }
 
 }  // namespace

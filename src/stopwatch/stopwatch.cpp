@@ -1,3 +1,4 @@
+// The stopwatch: a start instant of the steady clock held in one owned block.
 #include "vorn/core/stopwatch.hpp"
 
 #include <chrono>
@@ -13,7 +14,11 @@ namespace vorn::core::v2 {
 namespace {
 
 static_assert(sizeof(stopwatch) == sizeof(void*), "a stopwatch is one owned pointer");
-static_assert(std::is_same_v<std::chrono::steady_clock::rep, std::int64_t> &&
+// The count's type is long in one standard library and long long in another: what matters is
+// a signed 64-bit count of nanoseconds.
+static_assert(std::is_integral_v<std::chrono::steady_clock::rep> &&
+                  std::is_signed_v<std::chrono::steady_clock::rep> &&
+                  sizeof(std::chrono::steady_clock::rep) == sizeof(std::int64_t) &&
                   std::is_same_v<std::chrono::steady_clock::period, std::nano>,
               "the steady clock counts nanoseconds in 64 bits");
 

@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,38 @@ enum class decode_status : std::uint32_t {
     incomplete = 1,  ///< it ends inside a group; more input can still complete it
     refused = 2,     ///< no continuation can make it valid: finish() gives an empty array
 };
+
+/// "hex", "base64" or "base64url"; "invalid" for any other value.
+constexpr const char* to_string(binary_encoding encoding) noexcept {
+    switch (encoding) {
+        case binary_encoding::hex:
+            return "hex";
+        case binary_encoding::base64:
+            return "base64";
+        case binary_encoding::base64url:
+            return "base64url";
+    }
+    return "invalid";
+}
+
+/// "complete", "incomplete" or "refused"; "invalid" for any other value.
+constexpr const char* to_string(decode_status status) noexcept {
+    switch (status) {
+        case decode_status::complete:
+            return "complete";
+        case decode_status::incomplete:
+            return "incomplete";
+        case decode_status::refused:
+            return "refused";
+    }
+    return "invalid";
+}
+
+/// Writes to_string(value), honouring the stream's width and fill like a string.
+///@{
+VORN_CORE_API std::ostream& operator<<(std::ostream& out, binary_encoding value);
+VORN_CORE_API std::ostream& operator<<(std::ostream& out, decode_status value);
+///@}
 
 /// What decoding into a caller's buffer wrote.
 struct decode_result {

@@ -37,6 +37,7 @@
 #include <ostream>
 #include <ratio>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "vorn/core/date.hpp"
@@ -59,6 +60,27 @@ enum class converter_status : std::uint32_t {
     /// Reading: the text is not in the form, the output holds the type's failure value.
     invalid_format = 3,
 };
+
+/// "success", "buffer_too_small", "invalid_base" or "invalid_format"; "invalid" for any other
+/// value.
+constexpr const char* to_string(converter_status status) noexcept {
+    switch (status) {
+        case converter_status::success:
+            return "success";
+        case converter_status::buffer_too_small:
+            return "buffer_too_small";
+        case converter_status::invalid_base:
+            return "invalid_base";
+        case converter_status::invalid_format:
+            return "invalid_format";
+    }
+    return "invalid";
+}
+
+/// Writes to_string(value), honouring the stream's width and fill like a string.
+inline std::ostream& operator<<(std::ostream& out, converter_status value) {
+    return out << to_string(value);
+}
 
 /// Writes values of T as text. Specialised for date, time and datetime.
 template <class T>
@@ -242,7 +264,7 @@ std::ostream& write_text_form(std::ostream& stream, Value value) {
     char text[32];
     std::size_t length = sizeof text;
     if (chars_converter<Value>().make_chars(text, length, value) == converter_status::success) {
-        stream.write(text, static_cast<std::streamsize>(length));
+        stream << std::string_view(text, length);
     } else {
         stream.setstate(std::ios_base::failbit);
     }
@@ -250,8 +272,9 @@ std::ostream& write_text_form(std::ostream& stream, Value value) {
 }
 }  // namespace detail
 
-/// Write the text form of make_chars (a datetime without its milliseconds). A value without
-/// one (a year beyond the writer's range) writes nothing and sets failbit.
+/// Write the text form of make_chars (a datetime without its milliseconds), honouring the
+/// stream's width and fill like a string. A value without one (a year beyond the writer's
+/// range) writes nothing and sets failbit.
 ///@{
 inline std::ostream& operator<<(std::ostream& stream, date value) {
     return ::vorn::core::v2::detail::write_text_form(stream, value);

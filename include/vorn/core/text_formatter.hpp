@@ -153,7 +153,9 @@ class VORN_CORE_API text_formatter {
     /// Binds the text of `value` to every placeholder numbered n (as for has_arg_escape),
     /// whatever its parameters. Texts (std::string, std::string_view, C strings, char) are
     /// bound as they are, bool as "true"/"false", integers and floating-point numbers as
-    /// std::to_chars writes them (shortest form), a decimal as to_string(2, '.').
+    /// std::to_chars writes them (shortest form), a decimal as to_string(2, '.'), a date, time
+    /// or datetime as chars_converter's make_chars writes it (an empty text for a value
+    /// without one, a year beyond the writer's range).
     template <class T>
     text_formatter& bind(unsigned long n, const T& value);
 
@@ -190,6 +192,14 @@ template <class T>
 text_formatter& bind_value(text_formatter& f, unsigned long n, const T& value) {
     if constexpr (std::is_same_v<T, decimal>) {
         return f.bind(n, value, 2, '.');
+    } else if constexpr (std::is_same_v<T, date> || std::is_same_v<T, time> ||
+                         std::is_same_v<T, datetime>) {
+        char text[32];
+        std::size_t length = sizeof text;
+        if (chars_converter<T>().make_chars(text, length, value) != converter_status::success) {
+            length = 0;  // no text form: an empty binding
+        }
+        return f.bind_text(n, std::string_view(text, length));
     } else if constexpr (std::is_same_v<T, bool>) {
         return f.bind_text(n, value ? std::string_view("true") : std::string_view("false"));
     } else if constexpr (std::is_same_v<T, char>) {
@@ -216,8 +226,8 @@ text_formatter& bind_value(text_formatter& f, unsigned long n, const T& value) {
             n, std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
     } else {
         static_assert(unsupported_bind_type<T>::value,
-                      "bind accepts texts, bool, char, integers, floating-point numbers and "
-                      "decimal");
+                      "bind accepts texts, bool, char, integers, floating-point numbers, "
+                      "decimal, date, time and datetime");
         return f;
     }
 }
