@@ -755,6 +755,10 @@ const scenario scenarios[] = {
                          vc::value_converter<vc::decimal>().make_value(c, "x", 1) ==
                              vc::converter_status::invalid_format,
                      "converter");
+             char text[64];
+             require(
+                 c.to_chars(text, sizeof text, 40, ',') == 43 && c.to_chars(text, 4, 40, ',') == 43,
+                 "to_chars");
          });
      }},
     {"decimal", "to_string at a large precision, operator<<", false,

@@ -307,8 +307,15 @@ void expect_exact(unsigned int seed, int rounds) {
             static_cast<unsigned int>(random() % 10 == 0 ? random() % 80 : random() % 12);
         const char separator = separators[random() % 4];
         const vc::decimal d(number, static_cast<short>(factor));
-        ASSERT_EQ(d.to_string(precision, separator), exact(number, factor, precision, separator))
+        const std::string text = exact(number, factor, precision, separator);
+        ASSERT_EQ(d.to_string(precision, separator), text)
             << number << "e" << factor << " precision " << precision;
+        // to_chars writes the same text where it fits, and nothing where it does not.
+        std::string written(text.size(), '#');
+        ASSERT_EQ(d.to_chars(written.data(), text.size() - 1, precision, separator), text.size());
+        ASSERT_EQ(written, std::string(text.size(), '#'));
+        ASSERT_EQ(d.to_chars(written.data(), text.size(), precision, separator), text.size());
+        ASSERT_EQ(written, text);
     }
 }
 
