@@ -20,52 +20,25 @@
 
 namespace vorn::core::v2::detail {
 
-// One formatter for every type of the library: parse() reads the specification, format()
-// writes the value's text padded as asked.
-template <class T>
-struct fmt_formatter {
-    format_spec spec;
-
-    constexpr auto parse(fmt::format_parse_context& ctx) -> decltype(ctx.begin()) {
-        const char* error = nullptr;
-        const auto end =
-            parse_format_spec(ctx.begin(), ctx.end(), format_traits<T>::kind, spec, error);
-        if (error != nullptr) {
-            throw fmt::format_error(error);
-        }
-        if (spec.width_from_argument) {
-            if (spec.width_argument < 0) {
-                spec.width_argument = ctx.next_arg_id();
-            } else {
-                ctx.check_arg_id(spec.width_argument);
-            }
-        }
-        return end;
-    }
+// What the formatters of format_spec.hpp need of {fmt}.
+struct fmt_backend {
+    [[noreturn]] static void fail(const char* message) { throw fmt::format_error(message); }
 
     template <class FormatContext>
-    auto format(const T& value, FormatContext& ctx) const -> decltype(ctx.out()) {
-        const char* error = nullptr;
-        std::size_t width = spec.width;
-        if (spec.width_from_argument) {
-            width =
-                fmt::visit_format_arg(width_argument_value{&error}, ctx.arg(spec.width_argument));
-        }
-        formatted_text text;
-        if (error == nullptr) {
-            error = format_value(value, spec, text);
-        }
-        if (error != nullptr) {
-            throw fmt::format_error(error);
-        }
-        // {fmt}'s own string formatter appends the text in one piece.
-        return write_padded(ctx, text.text, spec, width, format_traits<T>::default_align,
-                            [](std::string_view piece, FormatContext& c) {
-                                return fmt::formatter<fmt::string_view>().format(
-                                    fmt::string_view(piece.data(), piece.size()), c);
-                            });
+    static std::size_t width_argument(FormatContext& ctx, int index, const char*& error) {
+        return fmt::visit_format_arg(width_argument_value{&error}, ctx.arg(index));
+    }
+
+    // {fmt}'s own string formatter appends the text in one piece.
+    template <class FormatContext>
+    static auto write_text(std::string_view text, FormatContext& ctx) {
+        return fmt::formatter<fmt::string_view>().format(fmt::string_view(text.data(), text.size()),
+                                                         ctx);
     }
 };
+
+template <class T>
+using fmt_formatter = value_formatter<T, fmt_backend>;
 
 }  // namespace vorn::core::v2::detail
 

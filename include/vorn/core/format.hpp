@@ -30,51 +30,25 @@
 
 namespace vorn::core::v2::detail {
 
-// One formatter for every type of the library: parse() reads the specification, format()
-// writes the value's text padded as asked.
-template <class T>
-struct std_formatter {
-    format_spec spec;
-
-    constexpr auto parse(std::format_parse_context& ctx) {
-        const char* error = nullptr;
-        const auto end =
-            parse_format_spec(ctx.begin(), ctx.end(), format_traits<T>::kind, spec, error);
-        if (error != nullptr) {
-            throw std::format_error(error);
-        }
-        if (spec.width_from_argument) {
-            if (spec.width_argument < 0) {
-                spec.width_argument = static_cast<int>(ctx.next_arg_id());
-            } else {
-                ctx.check_arg_id(static_cast<std::size_t>(spec.width_argument));
-            }
-        }
-        return end;
-    }
+// What the formatters of format_spec.hpp need of std::format.
+struct std_format_backend {
+    [[noreturn]] static void fail(const char* message) { throw std::format_error(message); }
 
     template <class FormatContext>
-    auto format(const T& value, FormatContext& ctx) const {
-        const char* error = nullptr;
-        std::size_t width = spec.width;
-        if (spec.width_from_argument) {
-            width = std::visit_format_arg(width_argument_value{&error},
-                                          ctx.arg(static_cast<std::size_t>(spec.width_argument)));
-        }
-        formatted_text text;
-        if (error == nullptr) {
-            error = format_value(value, spec, text);
-        }
-        if (error != nullptr) {
-            throw std::format_error(error);
-        }
-        // The standard string formatter appends the text in one piece.
-        return write_padded(ctx, text.text, spec, width, format_traits<T>::default_align,
-                            [](std::string_view piece, FormatContext& c) {
-                                return std::formatter<std::string_view, char>().format(piece, c);
-                            });
+    static std::size_t width_argument(FormatContext& ctx, int index, const char*& error) {
+        return std::visit_format_arg(width_argument_value{&error},
+                                     ctx.arg(static_cast<std::size_t>(index)));
+    }
+
+    // The standard string formatter appends the text in one piece.
+    template <class FormatContext>
+    static auto write_text(std::string_view text, FormatContext& ctx) {
+        return std::formatter<std::string_view, char>().format(text, ctx);
     }
 };
+
+template <class T>
+using std_formatter = value_formatter<T, std_format_backend>;
 
 }  // namespace vorn::core::v2::detail
 

@@ -314,6 +314,52 @@ struct format_traits<decimal> {
     static constexpr char default_align = '>';
 };
 
+// The formatter of a type of the library, for {fmt} or std::format as `Backend` says: its
+// fail(message) throws the library's format error, width_argument(ctx, index, error) reads a
+// nested width, and write_text(text, ctx) appends a text in one piece.
+template <class T, class Backend>
+struct value_formatter {
+    format_spec spec;
+
+    template <class ParseContext>
+    constexpr auto parse(ParseContext& ctx) {
+        const char* error = nullptr;
+        const auto end =
+            parse_format_spec(ctx.begin(), ctx.end(), format_traits<T>::kind, spec, error);
+        if (error != nullptr) {
+            Backend::fail(error);  // at compile time, where the string is checked then
+        }
+        if (spec.width_from_argument) {
+            using index = decltype(ctx.next_arg_id());
+            if (spec.width_argument < 0) {
+                spec.width_argument = static_cast<int>(ctx.next_arg_id());
+            } else {
+                ctx.check_arg_id(static_cast<index>(spec.width_argument));
+            }
+        }
+        return end;
+    }
+
+    template <class FormatContext>
+    auto format(const T& value, FormatContext& ctx) const {
+        const char* error = nullptr;
+        std::size_t width = spec.width;
+        if (spec.width_from_argument) {
+            width = Backend::width_argument(ctx, spec.width_argument, error);
+        }
+        formatted_text text;
+        if (error == nullptr) {
+            error = format_value(value, spec, text);
+        }
+        if (error != nullptr) {
+            Backend::fail(error);
+        }
+        return write_padded(
+            ctx, text.text, spec, width, format_traits<T>::default_align,
+            [](std::string_view piece, FormatContext& c) { return Backend::write_text(piece, c); });
+    }
+};
+
 }  // namespace vorn::core::v2::detail
 
 #endif  // VORN_CORE_FORMAT_SPEC_HPP
