@@ -39,7 +39,7 @@ const long long amounts[8] = {12345678, -4999, 1000050, 99999999, 125, -7777777,
 
 }  // namespace
 
-// The designed text form, "2024-03-10T12:34:56Z" at offset 0.
+// The default text form, "2024-03-10T12:34:56Z" at offset 0.
 static void BM_fmt_datetime(benchmark::State& state) {
     bench::allocation_scope allocations(state);
     const auto values = instants();

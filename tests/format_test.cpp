@@ -22,13 +22,13 @@ namespace {
 
 struct fmt_tester {
     template <class... Args>
-    std::string format(std::string_view spec, const Args&... args) {
-        return fmt::vformat(spec, fmt::make_format_args(args...));
+    std::string format(std::string_view options, const Args&... args) {
+        return fmt::vformat(options, fmt::make_format_args(args...));
     }
     template <class Value>
-    bool refuses(std::string_view spec, const Value& value) {
+    bool refuses(std::string_view options, const Value& value) {
         try {
-            format(spec, value);
+            format(options, value);
         } catch (const fmt::format_error&) {
             return true;
         }
@@ -39,7 +39,7 @@ struct fmt_tester {
 
 }  // namespace
 
-TEST(FmtFormatters, EveryTypeWithItsSpecifications) {
+TEST(FmtFormatters, EveryTypeWithItsOptions) {
     fmt_tester tester;
     vorn::test::run_format_cases(tester);
 }

@@ -20,13 +20,13 @@ struct std_tester {
     int checks = 0;
 
     template <class... Args>
-    std::string format(std::string_view spec, const Args&... args) {
-        return std::vformat(spec, std::make_format_args(args...));
+    std::string format(std::string_view options, const Args&... args) {
+        return std::vformat(options, std::make_format_args(args...));
     }
     template <class Value>
-    bool refuses(std::string_view spec, const Value& value) {
+    bool refuses(std::string_view options, const Value& value) {
         try {
-            format(spec, value);
+            format(options, value);
         } catch (const std::format_error&) {
             return true;
         }

@@ -2,8 +2,8 @@
 // suite and for std::format by the std::format check.
 //
 // A tester offers:
-//   std::string format(std::string_view spec, const Args&... args)   formats at run time
-//   bool refuses(std::string_view spec, const Value& value)         true on a format error
+//   std::string format(std::string_view options, const Args&... args)   formats at run time
+//   bool refuses(std::string_view options, const Value& value)         true on a format error
 //   void expect(bool ok, const std::string& what)                    records a failure
 // Expected texts come from the library's own writers (make_chars, to_string) where a value has
 // one, so that the formatters are checked against them over many values.
@@ -102,9 +102,9 @@ void run_format_cases(Tester& t) {
              "a stack padded by characters");
     t.expect(t.format("{:.70}", amount) == amount.to_string(70, '.'), "a long decimal text");
 
-    // Invalid specifications: the library's format error.
+    // Invalid options: the library's format error.
     const struct {
-        std::string_view spec;
+        std::string_view options;
         int type;  // 0 date, 1 datetime, 2 decimal, 3 stack, 4 decode_status
     } refused[] = {
         {"{:q}", 0},           {"{:.2}", 0},  {"{:r}", 0},    {"{:05}", 2},
@@ -115,22 +115,22 @@ void run_format_cases(Tester& t) {
         bool ok = false;
         switch (r.type) {
             case 0:
-                ok = t.refuses(r.spec, vc::date());
+                ok = t.refuses(r.options, vc::date());
                 break;
             case 1:
-                ok = t.refuses(r.spec, when);
+                ok = t.refuses(r.options, when);
                 break;
             case 2:
-                ok = t.refuses(r.spec, amount);
+                ok = t.refuses(r.options, amount);
                 break;
             case 3:
-                ok = t.refuses(r.spec, status);
+                ok = t.refuses(r.options, status);
                 break;
             default:
-                ok = t.refuses(r.spec, vc::decode_status::complete);
+                ok = t.refuses(r.options, vc::decode_status::complete);
                 break;
         }
-        t.expect(ok, "\"" + std::string(r.spec) + "\" is refused");
+        t.expect(ok, "\"" + std::string(r.options) + "\" is refused");
     }
     // A value without the text asked for.
     t.expect(t.refuses("{:r}", vc::datetime(vc::date(1, 1, -5), vc::time(), 0)),

@@ -2,8 +2,8 @@
 /// vorn/core/fmt.hpp: {fmt} formatters for the library's values.
 ///
 /// Include it in a program that uses {fmt} (the library itself does not need {fmt}); the
-/// specifications are those of vorn/core/format_spec.hpp. With C++20, {fmt} checks the format
-/// string at compile time and an invalid specification does not compile; fmt::runtime() strings
+/// options are those of vorn/core/format_options.hpp. With C++20, {fmt} checks the format
+/// string at compile time and invalid options do not compile; fmt::runtime() strings
 /// throw fmt::format_error instead.
 ///
 ///   namespace vc = vorn::core::v2;
@@ -16,11 +16,11 @@
 
 #include <fmt/format.h>
 
-#include "vorn/core/format_spec.hpp"
+#include "vorn/core/format_options.hpp"
 
 namespace vorn::core::v2::detail {
 
-// What the formatters of format_spec.hpp need of {fmt}.
+// What the formatters of format_options.hpp need of {fmt}.
 struct fmt_backend {
     [[noreturn]] static void fail(const char* message) { throw fmt::format_error(message); }
 

@@ -4,7 +4,7 @@
 /// The formatters exist where the standard library has `<format>`: a C++20 library that defines
 /// __cpp_lib_format, or libc++ 16 and later with its format library enabled
 /// (-fexperimental-library). VORN_CORE_HAS_STD_FORMATTERS is then defined to 1; elsewhere this
-/// header declares nothing. The specifications are those of vorn/core/format_spec.hpp, the same
+/// header declares nothing. The options are those of vorn/core/format_options.hpp, the same
 /// as for {fmt}; std::format checks them at compile time, std::vformat throws std::format_error.
 ///
 ///   namespace vc = vorn::core::v2;
@@ -26,11 +26,11 @@
 #include <cstddef>
 #include <format>
 
-#include "vorn/core/format_spec.hpp"
+#include "vorn/core/format_options.hpp"
 
 namespace vorn::core::v2::detail {
 
-// What the formatters of format_spec.hpp need of std::format.
+// What the formatters of format_options.hpp need of std::format.
 struct std_format_backend {
     [[noreturn]] static void fail(const char* message) { throw std::format_error(message); }
 

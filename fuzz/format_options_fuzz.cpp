@@ -1,5 +1,5 @@
-// The format specification parser of the {fmt} and std::format formatters on arbitrary bytes,
-// for each kind of value: it accepts exactly the specifications of the grammar (checked with
+// The format options parser of the {fmt} and std::format formatters on arbitrary bytes,
+// for each kind of value: it accepts exactly the format options of the grammar (checked with
 // std::regex), stops inside the text at the closing brace or the end, and reads the width and
 // the precision written.
 #include <cstddef>
@@ -7,7 +7,7 @@
 #include <regex>
 #include <string>
 
-#include "vorn/core/format_spec.hpp"
+#include "vorn/core/format_options.hpp"
 
 #include "fuzz_check.hpp"
 
@@ -30,16 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // does not say: the grammar is checked on shorter counts only.
     const bool short_counts = !std::regex_search(text, std::regex(R"(\d{10})"));
     for (int k = 0; k < 3; ++k) {
-        vd::format_spec spec;
+        vd::format_options options;
         const char* error = nullptr;
-        const char* stop = vd::parse_format_spec(begin, end, kinds[k], spec, error);
+        const char* stop = vd::parse_format_options(begin, end, kinds[k], options, error);
         check(stop >= begin && stop <= end);
         if (error == nullptr) {
             check(stop == end || *stop == '}');
-            check(spec.fill != '{' && spec.fill != '}');
-            check(spec.width <= 0x7fffffffU && spec.precision >= -1);
-            check(k == 2 || (spec.precision == -1 && spec.separator == '.'));
-            check(k == 1 || !spec.rfc3339);
+            check(options.fill != '{' && options.fill != '}');
+            check(options.width <= 0x7fffffffU && options.precision >= -1);
+            check(k == 2 || (options.precision == -1 && options.separator == '.'));
+            check(k == 1 || !options.rfc3339);
         }
         if (!short_counts) {
             continue;
@@ -49,10 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool in_grammar = std::regex_match(text, match, forms[k]);
         check((error == nullptr) == in_grammar);
         if (in_grammar && match[1].matched && match[1].str()[0] != '{') {
-            check(spec.width == std::stoul(match[1].str()));
+            check(options.width == std::stoul(match[1].str()));
         }
         if (in_grammar && k == 2 && match[2].matched) {
-            check(spec.precision == std::stoi(match[2].str()));
+            check(options.precision == std::stoi(match[2].str()));
         }
     }
     return 0;

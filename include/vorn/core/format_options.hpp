@@ -1,5 +1,5 @@
 /// \file
-/// vorn/core/format_spec.hpp: the format specifications of the library's values, shared by the
+/// vorn/core/format_options.hpp: the format options of the library's values, shared by the
 /// {fmt} formatters of vorn/core/fmt.hpp and the std::format ones of vorn/core/format.hpp.
 /// Include one of those; this header holds what they have in common.
 ///
@@ -21,8 +21,8 @@
 /// Anything else is a format error, at compile time where the format string is checked then.
 /// A value without the text asked for (a date beyond the writer's years, an RFC 3339 form
 /// outside the years 0 to 9999) is a format error when it is formatted.
-#ifndef VORN_CORE_FORMAT_SPEC_HPP
-#define VORN_CORE_FORMAT_SPEC_HPP
+#ifndef VORN_CORE_FORMAT_OPTIONS_HPP
+#define VORN_CORE_FORMAT_OPTIONS_HPP
 
 #include <algorithm>
 #include <cstddef>
@@ -37,15 +37,15 @@
 
 namespace vorn::core::v2::detail {
 
-// What a specification may hold beyond [[fill]align][width].
+// What the options of a value may hold beyond [[fill]align][width].
 enum class format_kind : unsigned char {
     text,      // nothing more
     datetime,  // "r"
     decimal,   // [.precision][,][f]
 };
 
-// A parsed specification.
-struct format_spec {
+// Parsed format options.
+struct format_options {
     char fill = ' ';
     char align = '\0';  // '<', '>', '^', or '\0' for the type's default
     std::size_t width = 0;
@@ -83,15 +83,16 @@ constexpr bool parse_format_count(It& it, It end, std::size_t& value) noexcept {
 
 // Parses [[fill]align][width] at `it`; returns where it stopped, or sets `error`.
 template <class It>
-constexpr It parse_fill_align_width(It it, It end, format_spec& spec, const char*& error) noexcept {
+constexpr It parse_fill_align_width(It it, It end, format_options& options,
+                                    const char*& error) noexcept {
     It next = it;
     ++next;
     if (next != end && is_format_align(*next) && *it != '{' && *it != '}') {
-        spec.fill = *it;
-        spec.align = *next;
+        options.fill = *it;
+        options.align = *next;
         it = ++next;
     } else if (is_format_align(*it)) {
-        spec.align = *it;
+        options.align = *it;
         ++it;
     }
     if (it == end) {
@@ -100,19 +101,19 @@ constexpr It parse_fill_align_width(It it, It end, format_spec& spec, const char
     if (*it == '0') {
         error = "zero padding is not supported; give a fill character: {:0>8}";
     } else if (is_format_digit(*it)) {
-        if (!parse_format_count(it, end, spec.width)) {
+        if (!parse_format_count(it, end, options.width)) {
             error = "the width is too large";
         }
     } else if (*it == '{') {
         ++it;
-        spec.width_from_argument = true;
+        options.width_from_argument = true;
         std::size_t index = 0;
         if (it != end && *it != '}') {
             if (!parse_format_count(it, end, index)) {
                 error = "a nested width is {} or {n}";
                 return it;
             }
-            spec.width_argument = static_cast<int>(index);
+            options.width_argument = static_cast<int>(index);
         }
         if (it == end || *it != '}') {
             error = "a nested width is {} or {n}";
@@ -123,17 +124,17 @@ constexpr It parse_fill_align_width(It it, It end, format_spec& spec, const char
     return it;
 }
 
-// Parses a whole specification, from just after the ':' to the closing '}' (or the end), for
-// a value of `kind`. Returns where it stopped: at the '}' on success. On a malformed
-// specification `error` points at the message of the format error to raise.
+// Parses the whole format options, from just after the ':' to the closing '}' (or the end), for
+// a value of `kind`. Returns where it stopped: at the '}' on success. On malformed
+// options `error` points at the message of the format error to raise.
 template <class It>
-constexpr It parse_format_spec(It it, It end, format_kind kind, format_spec& spec,
-                               const char*& error) noexcept {
+constexpr It parse_format_options(It it, It end, format_kind kind, format_options& options,
+                                  const char*& error) noexcept {
     error = nullptr;
     if (it == end || *it == '}') {
         return it;
     }
-    it = parse_fill_align_width(it, end, spec, error);
+    it = parse_fill_align_width(it, end, options, error);
     if (error != nullptr) {
         return it;
     }
@@ -145,17 +146,17 @@ constexpr It parse_format_spec(It it, It end, format_kind kind, format_spec& spe
                 error = "a precision is a count of decimals: {:.2}";
                 return it;
             }
-            spec.precision = static_cast<int>(precision);
+            options.precision = static_cast<int>(precision);
         }
         if (it != end && *it == ',') {
-            spec.separator = ',';
+            options.separator = ',';
             ++it;
         }
         if (it != end && *it == 'f') {
             ++it;
         }
     } else if (kind == format_kind::datetime && it != end && *it == 'r') {
-        spec.rfc3339 = true;
+        options.rfc3339 = true;
         ++it;
     }
     if (it != end && *it != '}') {
@@ -197,7 +198,7 @@ struct formatted_text {
     std::string_view text;
 };
 
-// Each sets out.text to the text `spec` asks of `value`, or returns the message of the format
+// Each sets out.text to the text `options` asks of `value`, or returns the message of the format
 // error for a value without one. Only a decimal of many digits or a stack allocates.
 ///@{
 template <class Value>
@@ -217,33 +218,34 @@ const char* format_calendar_value(Value value, bool rfc3339, formatted_text& out
     out.text = std::string_view(out.buffer, length);
     return nullptr;
 }
-inline const char* format_value(date value, const format_spec&, formatted_text& out) noexcept {
+inline const char* format_value(date value, const format_options&, formatted_text& out) noexcept {
     return format_calendar_value(value, false, out);
 }
-inline const char* format_value(time value, const format_spec&, formatted_text& out) noexcept {
+inline const char* format_value(time value, const format_options&, formatted_text& out) noexcept {
     return format_calendar_value(value, false, out);
 }
-inline const char* format_value(datetime value, const format_spec& spec,
+inline const char* format_value(datetime value, const format_options& options,
                                 formatted_text& out) noexcept {
-    return format_calendar_value(value, spec.rfc3339, out);
+    return format_calendar_value(value, options.rfc3339, out);
 }
-inline const char* format_value(const decimal& value, const format_spec& spec,
+inline const char* format_value(const decimal& value, const format_options& options,
                                 formatted_text& out) {
     const int factor = value.get_factor();
-    const unsigned int precision = spec.precision >= 0 ? static_cast<unsigned int>(spec.precision)
-                                   : factor < 0        ? static_cast<unsigned int>(-factor)
-                                                       : 0U;
+    const unsigned int precision = options.precision >= 0
+                                       ? static_cast<unsigned int>(options.precision)
+                                   : factor < 0 ? static_cast<unsigned int>(-factor)
+                                                : 0U;
     const std::size_t length =
-        value.to_chars(out.buffer, sizeof out.buffer, precision, spec.separator);
+        value.to_chars(out.buffer, sizeof out.buffer, precision, options.separator);
     if (length <= sizeof out.buffer) {
         out.text = std::string_view(out.buffer, length);
     } else {
-        out.spill = value.to_string(precision, spec.separator);
+        out.spill = value.to_string(precision, options.separator);
         out.text = out.spill;
     }
     return nullptr;
 }
-inline const char* format_value(const result::stack& value, const format_spec&,
+inline const char* format_value(const result::stack& value, const format_options&,
                                 formatted_text& out) {
     out.spill = result::to_string(value);
     out.text = out.spill;
@@ -253,7 +255,7 @@ template <class Enumeration,
           class = std::enable_if_t<std::is_same_v<Enumeration, decode_status> ||
                                    std::is_same_v<Enumeration, converter_status> ||
                                    std::is_same_v<Enumeration, binary_encoding>>>
-const char* format_value(Enumeration value, const format_spec&, formatted_text& out) noexcept {
+const char* format_value(Enumeration value, const format_options&, formatted_text& out) noexcept {
     out.text = to_string(value);
     return nullptr;
 }
@@ -271,13 +273,13 @@ struct format_padding {
     std::size_t before = 0;
     std::size_t after = 0;
 };
-inline format_padding padding_of(std::string_view text, const format_spec& spec, std::size_t width,
-                                 char default_align) noexcept {
+inline format_padding padding_of(std::string_view text, const format_options& options,
+                                 std::size_t width, char default_align) noexcept {
     format_padding padding;
     const std::size_t shown = width == 0 ? 0 : shown_width(text);
     if (width > shown) {
         const std::size_t total = width - shown;
-        const char align = spec.align != '\0' ? spec.align : default_align;
+        const char align = options.align != '\0' ? options.align : default_align;
         padding.before = align == '>' ? total : align == '^' ? total / 2 : 0;
         padding.after = total - padding.before;
     }
@@ -287,14 +289,14 @@ inline format_padding padding_of(std::string_view text, const format_spec& spec,
 // Writes `text` padded as `padding` says, through `write_text`, which writes a text to the
 // context's output in one piece and returns the iterator after it.
 template <class Context, class WriteText>
-auto write_padded(Context& ctx, std::string_view text, const format_spec& spec, std::size_t width,
-                  char default_align, WriteText write_text) {
-    const format_padding padding = padding_of(text, spec, width, default_align);
+auto write_padded(Context& ctx, std::string_view text, const format_options& options,
+                  std::size_t width, char default_align, WriteText write_text) {
+    const format_padding padding = padding_of(text, options, width, default_align);
     if (padding.before != 0) {
-        ctx.advance_to(std::fill_n(ctx.out(), padding.before, spec.fill));
+        ctx.advance_to(std::fill_n(ctx.out(), padding.before, options.fill));
     }
     auto out = write_text(text, ctx);
-    return padding.after != 0 ? std::fill_n(out, padding.after, spec.fill) : out;
+    return padding.after != 0 ? std::fill_n(out, padding.after, options.fill) : out;
 }
 
 // What each type of the library takes, and where it aligns by default.
@@ -319,22 +321,22 @@ struct format_traits<decimal> {
 // nested width, and write_text(text, ctx) appends a text in one piece.
 template <class T, class Backend>
 struct value_formatter {
-    format_spec spec;
+    format_options options;
 
     template <class ParseContext>
     constexpr auto parse(ParseContext& ctx) {
         const char* error = nullptr;
         const auto end =
-            parse_format_spec(ctx.begin(), ctx.end(), format_traits<T>::kind, spec, error);
+            parse_format_options(ctx.begin(), ctx.end(), format_traits<T>::kind, options, error);
         if (error != nullptr) {
             Backend::fail(error);  // at compile time, where the string is checked then
         }
-        if (spec.width_from_argument) {
+        if (options.width_from_argument) {
             using index = decltype(ctx.next_arg_id());
-            if (spec.width_argument < 0) {
-                spec.width_argument = static_cast<int>(ctx.next_arg_id());
+            if (options.width_argument < 0) {
+                options.width_argument = static_cast<int>(ctx.next_arg_id());
             } else {
-                ctx.check_arg_id(static_cast<index>(spec.width_argument));
+                ctx.check_arg_id(static_cast<index>(options.width_argument));
             }
         }
         return end;
@@ -343,23 +345,23 @@ struct value_formatter {
     template <class FormatContext>
     auto format(const T& value, FormatContext& ctx) const {
         const char* error = nullptr;
-        std::size_t width = spec.width;
-        if (spec.width_from_argument) {
-            width = Backend::width_argument(ctx, spec.width_argument, error);
+        std::size_t width = options.width;
+        if (options.width_from_argument) {
+            width = Backend::width_argument(ctx, options.width_argument, error);
         }
         formatted_text text;
         if (error == nullptr) {
-            error = format_value(value, spec, text);
+            error = format_value(value, options, text);
         }
         if (error != nullptr) {
             Backend::fail(error);
         }
         return write_padded(
-            ctx, text.text, spec, width, format_traits<T>::default_align,
+            ctx, text.text, options, width, format_traits<T>::default_align,
             [](std::string_view piece, FormatContext& c) { return Backend::write_text(piece, c); });
     }
 };
 
 }  // namespace vorn::core::v2::detail
 
-#endif  // VORN_CORE_FORMAT_SPEC_HPP
+#endif  // VORN_CORE_FORMAT_OPTIONS_HPP
