@@ -28,10 +28,6 @@ struct result_access {
     // What argument_list::set_argument does, from texts that need no std::string (so nothing
     // is allocated before the record itself).
     static void append(argument_list& list, std::string_view name, std::string_view value) noexcept;
-    static void set_argument(stack::item& i, std::string_view name,
-                             std::string_view value) noexcept {
-        append(i.arguments_, name, value);
-    }
     // What argument_list::set_arguments does.
     static void append_all(argument_list& list, const named_text* arguments,
                            std::size_t count) noexcept;

@@ -1,6 +1,7 @@
 // The result stack and its items: pushing, releasing, copying, the queries and the argument
 // operations of an item.
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -73,21 +74,16 @@ stack::item& stack::item::set_location(source_location where) noexcept {
     constexpr std::string_view name = "source-location";
     // What a record leaves for the value once the name is stored.
     constexpr std::size_t room = 253 - name.size();
-    char text[room + 16];
-    const std::size_t file_length = std::strlen(where.file_name());
-    char* line = text + sizeof text;
-    std::uint_least32_t n = where.line();
-    do {
-        *--line = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n != 0);
-    *--line = ':';
+    char line[16] = {':'};
+    const std::size_t line_length = static_cast<std::size_t>(
+        std::to_chars(line + 1, line + sizeof line, where.line()).ptr - line);
     // Keep the end of a file name too long to fit: the file's own name and the line.
-    const std::size_t line_length = static_cast<std::size_t>(text + sizeof text - line);
-    const std::size_t kept = std::min(file_length, room - line_length);
-    line -= kept;
-    std::memcpy(line, where.file_name() + (file_length - kept), kept);
-    arguments_.set_argument(name, std::string_view(line, kept + line_length));
+    const std::string_view file(where.file_name());
+    const std::size_t kept = std::min(file.size(), room - line_length);
+    char text[room];
+    std::memcpy(text, file.data() + (file.size() - kept), kept);
+    std::memcpy(text + kept, line, line_length);
+    arguments_.set_argument(name, std::string_view(text, kept + line_length));
     return *this;
 }
 
