@@ -164,13 +164,19 @@ base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) n
 
 base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
                                        std::size_t size) noexcept {
+    return base64_decode_final(a, leftover, size, {a.url, false});
+}
+
+base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
+                                       std::size_t size, base64_final_rules rules) noexcept {
     base64_final_bytes result;
     if (size == 0) {
         return result;
     }
-    // The URL-safe form may end in an unpadded group of 2 or 3 characters; anything else
-    // short of four is a truncated group (or a refused stream).
-    const bool unpadded = a.url && (size == 2 || (size == 3 && leftover[2] != base64_padding));
+    // A text with optional padding may end in an unpadded group of 2 or 3 characters;
+    // anything else short of four is a truncated group (or a refused stream).
+    const bool unpadded =
+        rules.padding_optional && (size == 2 || (size == 3 && leftover[2] != base64_padding));
     if (size != 4 && !unpadded) {
         result.refused = true;
         return result;
@@ -194,7 +200,9 @@ base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char
     } else {
         result.size = 1;
     }
-    if (((v0 | v1 | v2 | v3) & 0x80u) != 0) {
+    const unsigned last = result.size == 1 ? v1 : v2;
+    if (((v0 | v1 | v2 | v3) & 0x80u) != 0 ||
+        (rules.canonical && result.size < 3 && !base64_unused_bits_zero(last, result.size))) {
         result.size = 0;
         result.refused = true;
         return result;

@@ -82,6 +82,21 @@ base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) n
 base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
                                        std::size_t size) noexcept;
 
+// How a final group may end.
+struct base64_final_rules {
+    bool padding_optional;  // an unpadded group of 2 or 3 characters ends the text too
+    bool canonical;         // the bits the last significant character does not use are zero
+};
+// The same with explicit rules.
+base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
+                                       std::size_t size, base64_final_rules rules) noexcept;
+
+// The last significant character of a final group that decodes to `bytes` (1 or 2) bytes, of
+// value `v`, uses no bits beyond them: 4 bits are unused after one byte, 2 after two.
+constexpr bool base64_unused_bits_zero(unsigned v, std::size_t bytes) noexcept {
+    return (v & (bytes == 1 ? 0x0Fu : 0x03u)) == 0;
+}
+
 }  // namespace vorn::core::v2::detail
 
 #endif

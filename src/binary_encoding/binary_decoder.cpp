@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "binary_encoding/state.hpp"
+#include "binary_encoding/whitespace.hpp"
 #include "byte_array/byte_array_access.hpp"
 #include "common/force_inline.hpp"
 #include "vorn/core/binary_encoding.hpp"
@@ -26,6 +27,39 @@ std::size_t bytes_bound(codec_id codec, std::size_t size) noexcept {
     return codec == codec_id::hex ? size / 2 : detail::base64_decoded_size_bound(size);
 }
 
+// What a text is read with: its codec and the options it was given.
+struct decode_rules {
+    codec_id codec;
+    bool canonical;
+    bool forgiving;
+
+    // A final group may go without padding: Base64url's, and any forgiving one.
+    bool padding_optional() const noexcept { return codec == codec_id::base64url || forgiving; }
+};
+
+constexpr decode_rules rules_of(codec_id codec, decode_options options) noexcept {
+    return {codec, (options & decode_options::canonical) != decode_options::standard,
+            (options & decode_options::forgiving) != decode_options::standard};
+}
+
+decode_rules rules_of(const detail::binary_decoder_impl& state) noexcept {
+    return {state.codec, state.canonical, state.forgiving};
+}
+
+// A padded final group ("xx==" or "xxx=") the rules accept.
+bool padded_group_ok(const decode_rules& rules, const detail::base64_alphabet_spec& a,
+                     const char* g) noexcept {
+    if (!detail::valid_padded_group(a, g)) {
+        return false;
+    }
+    if (!rules.canonical) {
+        return true;
+    }
+    return g[2] == detail::base64_padding
+               ? detail::base64_unused_bits_zero(detail::base64_value(a, g[1]), 1)
+               : detail::base64_unused_bits_zero(detail::base64_value(a, g[2]), 2);
+}
+
 // What a stream that held back `leftover` (or was refused) is now, and the bytes its held
 // back part adds when finished.
 struct final_part {
@@ -33,8 +67,9 @@ struct final_part {
     detail::base64_final_bytes bytes;
 };
 
-final_part finish_part(codec_id codec, const char* leftover, std::size_t size,
+final_part finish_part(const decode_rules& rules, const char* leftover, std::size_t size,
                        bool refused) noexcept {
+    const codec_id codec = rules.codec;
     final_part part;
     if (refused) {
         part.status = decode_status::refused;
@@ -45,7 +80,8 @@ final_part finish_part(codec_id codec, const char* leftover, std::size_t size,
     } else {
         // What was held back passed its checks when it was fed: a padded final group, or the
         // start of a group that more input can complete. It is a whole text when it decodes.
-        part.bytes = detail::base64_decode_final(detail::alphabet_of(codec), leftover, size);
+        part.bytes = detail::base64_decode_final(detail::alphabet_of(codec), leftover, size,
+                                                 {rules.padding_optional(), rules.canonical});
         part.status = part.bytes.refused ? decode_status::incomplete : decode_status::complete;
     }
     return part;
@@ -66,9 +102,10 @@ constexpr std::size_t feed_room(codec_id codec, std::size_t n) noexcept {
 
 // Decodes the whole groups (or pairs) that `n` more characters at `p` complete into `out`, and
 // returns the bytes written; SIZE_MAX when the stream is refused (`left` is then unspecified).
-std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
+std::size_t feed(const decode_rules& rules, held_text& left, const char* p, std::size_t n,
                  unsigned char* out) noexcept {
     constexpr std::size_t refusal = SIZE_MAX;
+    const codec_id codec = rules.codec;
     unsigned char* const start = out;
     if (codec == codec_id::hex) {
         if (left.held != 0) {
@@ -111,7 +148,7 @@ std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
         }
         if (left.group[3] == detail::base64_padding) {
             // A padded group may only end the stream.
-            return detail::valid_padded_group(a, left.group) && n == 0 ? 0 : refusal;
+            return padded_group_ok(rules, a, left.group) && n == 0 ? 0 : refusal;
         }
         if ((detail::base64_decode_group(*a.values, left.group, out) & 0x80u) != 0) {
             return refusal;
@@ -131,7 +168,7 @@ std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
         p += 4 * body;
         n -= 4 * body;
         if (last_padded) {
-            if (n != 4 || !detail::valid_padded_group(a, p)) {
+            if (n != 4 || !padded_group_ok(rules, a, p)) {
                 return refusal;
             }
             std::memcpy(left.group, p, 4);
@@ -151,11 +188,11 @@ std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
 
 // Decodes a whole text that is not whole groups (or digit pairs) into `out`, through the
 // streaming steps. Kept out of line: the one-shot forms inline only the common shapes.
-[[gnu::noinline]] decode_result decode_uneven(codec_id codec, const char* text, std::size_t size,
-                                              unsigned char* out) noexcept {
+[[gnu::noinline]] decode_result decode_uneven(const decode_rules& rules, const char* text,
+                                              std::size_t size, unsigned char* out) noexcept {
     held_text left{{}, 0};
-    const std::size_t written = feed(codec, left, text, size, out);
-    const final_part part = finish_part(codec, left.group, left.held, written == SIZE_MAX);
+    const std::size_t written = feed(rules, left, text, size, out);
+    const final_part part = finish_part(rules, left.group, left.held, written == SIZE_MAX);
     if (part.status != decode_status::complete) {
         return {0, part.status};
     }
@@ -170,8 +207,9 @@ std::size_t feed(codec_id codec, held_text& left, const char* p, std::size_t n,
 
 // Decodes a whole text into `out` (decoded_size_bound bytes). Inline in the one-shot forms,
 // where for a short text the calls would cost as much as the decoding.
-VORN_CORE_FORCE_INLINE decode_result decode_whole(codec_id codec, const char* text,
+VORN_CORE_FORCE_INLINE decode_result decode_whole(const decode_rules& rules, const char* text,
                                                   std::size_t size, unsigned char* out) noexcept {
+    const codec_id codec = rules.codec;
     if (size == 0) {
         return {0, decode_status::complete};
     }
@@ -197,16 +235,21 @@ VORN_CORE_FORCE_INLINE decode_result decode_whole(codec_id codec, const char* te
         // The unused low bits of the last significant character are ignored.
         out += 3 * body;
         out[0] = static_cast<unsigned char>((v0 << 2) | (v1 >> 4));
+        // Canonical texts also want those bits zero.
         if (last[2] == detail::base64_padding) {
-            return ((v0 | v1) & 0x80u) == 0 ? decode_result{3 * body + 1, decode_status::complete}
-                                            : decode_result{0, decode_status::refused};
+            const bool ok = ((v0 | v1) & 0x80u) == 0 &&
+                            (!rules.canonical || detail::base64_unused_bits_zero(v1, 1));
+            return ok ? decode_result{3 * body + 1, decode_status::complete}
+                      : decode_result{0, decode_status::refused};
         }
         const unsigned v2 = values[static_cast<unsigned char>(last[2])];
         out[1] = static_cast<unsigned char>((v1 << 4) | (v2 >> 2));
-        return ((v0 | v1 | v2) & 0x80u) == 0 ? decode_result{3 * body + 2, decode_status::complete}
-                                             : decode_result{0, decode_status::refused};
+        const bool ok = ((v0 | v1 | v2) & 0x80u) == 0 &&
+                        (!rules.canonical || detail::base64_unused_bits_zero(v2, 2));
+        return ok ? decode_result{3 * body + 2, decode_status::complete}
+                  : decode_result{0, decode_status::refused};
     }
-    return decode_uneven(codec, text, size, out);
+    return decode_uneven(rules, text, size, out);
 }
 
 // The staged text decoded: the bytes of its whole groups (or digit pairs) and what it holds
@@ -230,7 +273,7 @@ staged_outcome decode_staged(const detail::binary_decoder_impl& state,
         outcome.left.held = size;
         return outcome;
     }
-    const std::size_t written = feed(state.codec, outcome.left, state.staged, size, out);
+    const std::size_t written = feed(rules_of(state), outcome.left, state.staged, size, out);
     if (written == SIZE_MAX) {
         outcome.refused = true;
     } else {
@@ -290,7 +333,8 @@ void finish_staged(const detail::binary_decoder_impl& state, finished_part& part
         part.status = decode_status::refused;
         return;
     }
-    const final_part rest = finish_part(state.codec, outcome.left.group, outcome.left.held, false);
+    const final_part rest =
+        finish_part(rules_of(state), outcome.left.group, outcome.left.held, false);
     part.status = rest.status;
     part.staged_size = outcome.size;
     part.final_bytes = rest.bytes;
@@ -329,25 +373,125 @@ inline codec_id one_shot_codec(binary_encoding encoding) {
     return detail::codec_of(encoding);
 }
 
+// Squeezes the whitespace out of `n` characters at `in` into `out` (room for n plus
+// squeeze_slack) as the codec allows; false when the codec refuses where it stands (hex:
+// inside a pair). `odd` carries an open hex pair from one call to the next.
+bool squeeze(codec_id codec, const char* in, std::size_t n, char* out, std::size_t& kept,
+             bool& odd) noexcept {
+    if (codec != codec_id::hex) {
+        kept = detail::active_squeeze()(in, n, out);
+        return true;
+    }
+    const detail::pair_squeeze result = detail::squeeze_pair_whitespace(in, n, out, odd);
+    kept = result.written;
+    odd = result.odd;
+    return !result.refused;
+}
+
+// The characters decode_in_slices (and a forgiving stream) reads at a time.
+constexpr std::size_t slice_size = 4096;
+
+// Where decode_in_slices puts the bytes: straight into the caller's buffer while a slice's
+// worst case fits in it, else into a scratch area of which only what fits is copied; the
+// rest is only counted.
+class bounded_bytes {
+  public:
+    bounded_bytes(unsigned char* out, std::size_t capacity) noexcept
+        : out_(out), capacity_(capacity) {}
+
+    // Room for `n` bytes.
+    unsigned char* room(std::size_t n) noexcept {
+        direct_ = size_ <= capacity_ && n <= capacity_ - size_;
+        return direct_ ? out_ + size_ : scratch_;
+    }
+    // The `n` bytes written in room().
+    void commit(std::size_t n) noexcept {
+        if (!direct_ && size_ < capacity_) {
+            const std::size_t fits = n < capacity_ - size_ ? n : capacity_ - size_;
+            std::memcpy(out_ + size_, scratch_, fits);
+        }
+        size_ += n;
+    }
+    std::size_t size() const noexcept { return size_; }
+
+  private:
+    unsigned char* out_;
+    std::size_t capacity_;
+    std::size_t size_ = 0;
+    bool direct_ = false;
+    unsigned char scratch_[feed_room(codec_id::base64, slice_size)];
+};
+
+// Decodes a whole text a slice at a time: for forgiving texts, whose whitespace is squeezed
+// out of each slice first, and for buffers smaller than the text's bound. Reports too_small
+// with the size needed for a complete text whose bytes exceed `capacity`.
+[[gnu::noinline]] decode_result decode_in_slices(const decode_rules& rules, const char* text,
+                                                 std::size_t size, unsigned char* out,
+                                                 std::size_t capacity) noexcept {
+    char squeezed[slice_size + detail::squeeze_slack];
+    bounded_bytes bytes(out, capacity);
+    held_text left{{}, 0};
+    bool odd = false;
+    while (size != 0) {
+        const std::size_t take = size < slice_size ? size : slice_size;
+        const char* piece = text;
+        std::size_t n = take;
+        if (rules.forgiving) {
+            if (!squeeze(rules.codec, text, take, squeezed, n, odd)) {
+                return {0, decode_status::refused};
+            }
+            piece = squeezed;
+        }
+        const std::size_t written =
+            feed(rules, left, piece, n, bytes.room(feed_room(rules.codec, n)));
+        if (written == SIZE_MAX) {
+            return {0, decode_status::refused};
+        }
+        bytes.commit(written);
+        text += take;
+        size -= take;
+    }
+    const final_part part = finish_part(rules, left.group, left.held, false);
+    if (part.status != decode_status::complete) {
+        return {0, part.status};
+    }
+    std::memcpy(bytes.room(part.bytes.size), part.bytes.bytes, part.bytes.size);
+    bytes.commit(part.bytes.size);
+    return bytes.size() <= capacity ? decode_result{bytes.size(), decode_status::complete}
+                                    : decode_result{bytes.size(), decode_status::too_small};
+}
+
+// Decodes a whole text into `out`, which holds `capacity` bytes. A buffer of the text's
+// bound takes the default and canonical rules' straight path.
+VORN_CORE_FORCE_INLINE decode_result decode_bounded(const decode_rules& rules, const char* text,
+                                                    std::size_t size, unsigned char* out,
+                                                    std::size_t capacity) noexcept {
+    if (!rules.forgiving && capacity >= bytes_bound(rules.codec, size)) {
+        return decode_whole(rules, text, size, out);
+    }
+    return decode_in_slices(rules, text, size, out, capacity);
+}
+
 // A whole text decoded into a new array of one block (none when it decodes to nothing or is
 // not complete). Inline in every one-shot overload: none calls another exported overload,
 // and a short text costs little more than its allocation.
-VORN_CORE_FORCE_INLINE byte_array decode_new(codec_id codec, const char* text, std::size_t size,
-                                             decode_status& status) {
-    const std::size_t bound = bytes_bound(codec, size);
+VORN_CORE_FORCE_INLINE byte_array decode_new(const decode_rules& rules, const char* text,
+                                             std::size_t size, decode_status& status) {
+    const std::size_t bound = bytes_bound(rules.codec, size);
     byte_array bytes;
     if (bound == 0) {
         // Nothing to write: the text is empty, or too short to hold a byte. The scratch area
         // only spares the decoding a null destination.
         unsigned char scratch[4];
-        status = decode_whole(codec, text, size, scratch).status;
+        status = decode_bounded(rules, text, size, scratch, 0).status;
         return bytes;
     }
     // A block of the bound's size, taken directly: the array is new, nothing to move. The
     // bound is at most three quarters of the text's size, so within what an array may hold.
     core::detail::byte_array_impl* const block = core::detail::allocate_block(bound);
     access::header(bytes) = block;
-    const decode_result result = decode_whole(codec, text, size, core::detail::data_of(block));
+    const decode_result result =
+        decode_bounded(rules, text, size, core::detail::data_of(block), bound);
     status = result.status;
     if (result.status != decode_status::complete) {
         byte_array().swap(bytes);  // no block: the same array as for a text never fed
@@ -357,40 +501,14 @@ VORN_CORE_FORCE_INLINE byte_array decode_new(codec_id codec, const char* text, s
     return bytes;
 }
 
-}  // namespace
-
-binary_decoder::binary_decoder(binary_encoding encoding) : impl_(nullptr) {
-    const codec_id codec = detail::codec_of(encoding);
-    impl_ = new detail::binary_decoder_impl;
-    impl_->codec = codec;
+// The default rules of `encoding`, for the overloads that take no options.
+inline decode_rules default_rules(binary_encoding encoding) {
+    return {one_shot_codec(encoding), false, false};
 }
 
-binary_decoder::binary_decoder(const binary_decoder& other)
-    : impl_(new detail::binary_decoder_impl(*other.impl_)) {}
-
-binary_decoder::~binary_decoder() {
-    delete impl_;
-}
-
-binary_decoder& binary_decoder::operator=(const binary_decoder& other) {
-    if (this != &other) {
-        // Copies first, so that a failing allocation leaves this decoder as it was.
-        detail::binary_decoder_impl copy(*other.impl_);
-        impl_->decoded_bytes.swap(copy.decoded_bytes);
-        std::memcpy(impl_->staged, copy.staged, copy.staged_size);
-        impl_->staged_size = copy.staged_size;
-        impl_->plain = copy.plain;
-        impl_->refused = copy.refused;
-        impl_->codec = copy.codec;
-    }
-    return *this;
-}
-
-void binary_decoder::add_string(const char* text, std::size_t size) {
-    detail::binary_decoder_impl& state = *impl_;
-    if (size == 0 || state.refused) {
-        return;  // a refused stream stays refused: nothing later is even read
-    }
+// Feeds text with nothing to skip: gathered in the staging area while it is short, decoded
+// where it is otherwise. Throws std::bad_alloc with the stream unchanged.
+void add_plain(detail::binary_decoder_impl& state, const char* text, std::size_t size) {
     constexpr std::size_t capacity = detail::binary_decoder_impl::staging_capacity;
     if (state.plain && size <= capacity - state.staged_size) {
         // Gathered only: checked and decoded in one run with what follows it.
@@ -413,13 +531,83 @@ void binary_decoder::add_string(const char* text, std::size_t size) {
     held_text left;
     std::memcpy(left.group, state.staged, state.staged_size);
     left.held = state.staged_size;
-    const std::size_t written = feed(state.codec, left, text, size, out);
+    const std::size_t written = feed(rules_of(state), left, text, size, out);
     if (written == SIZE_MAX) {
         refuse(state);
         return;
     }
     state.decoded_bytes.commit(written);
     hold(state, left);
+}
+
+// Feeds a forgiving stream: each slice without its whitespace. A failing allocation may leave
+// the slices before it fed.
+void add_forgiving(detail::binary_decoder_impl& state, const char* text, std::size_t size) {
+    char squeezed[slice_size + detail::squeeze_slack];
+    while (size != 0 && !state.refused) {
+        const std::size_t take = size < slice_size ? size : slice_size;
+        std::size_t kept = 0;
+        if (!squeeze(state.codec, text, take, squeezed, kept, state.odd)) {
+            refuse(state);
+            return;
+        }
+        if (kept != 0) {
+            add_plain(state, squeezed, kept);
+        }
+        text += take;
+        size -= take;
+    }
+}
+
+}  // namespace
+
+binary_decoder::binary_decoder(binary_encoding encoding) : impl_(nullptr) {
+    const codec_id codec = detail::codec_of(encoding);
+    impl_ = new detail::binary_decoder_impl;
+    impl_->codec = codec;
+}
+
+binary_decoder::binary_decoder(binary_encoding encoding, decode_options options)
+    : binary_decoder(encoding) {
+    const decode_rules rules = rules_of(impl_->codec, options);
+    impl_->canonical = rules.canonical;
+    impl_->forgiving = rules.forgiving;
+}
+
+binary_decoder::binary_decoder(const binary_decoder& other)
+    : impl_(new detail::binary_decoder_impl(*other.impl_)) {}
+
+binary_decoder::~binary_decoder() {
+    delete impl_;
+}
+
+binary_decoder& binary_decoder::operator=(const binary_decoder& other) {
+    if (this != &other) {
+        // Copies first, so that a failing allocation leaves this decoder as it was.
+        detail::binary_decoder_impl copy(*other.impl_);
+        impl_->decoded_bytes.swap(copy.decoded_bytes);
+        std::memcpy(impl_->staged, copy.staged, copy.staged_size);
+        impl_->staged_size = copy.staged_size;
+        impl_->plain = copy.plain;
+        impl_->refused = copy.refused;
+        impl_->codec = copy.codec;
+        impl_->canonical = copy.canonical;
+        impl_->forgiving = copy.forgiving;
+        impl_->odd = copy.odd;
+    }
+    return *this;
+}
+
+void binary_decoder::add_string(const char* text, std::size_t size) {
+    detail::binary_decoder_impl& state = *impl_;
+    if (size == 0 || state.refused) {
+        return;  // a refused stream stays refused: nothing later is even read
+    }
+    if (state.forgiving) {
+        add_forgiving(state, text, size);
+    } else {
+        add_plain(state, text, size);
+    }
 }
 
 void binary_decoder::add_string(const std::string& text) {
@@ -456,6 +644,19 @@ decode_result binary_decoder::finish_to(unsigned char* out) const noexcept {
     return {size, part.status};
 }
 
+decode_result binary_decoder::finish_to(unsigned char* out, std::size_t capacity) const noexcept {
+    finished_part part;
+    finish_staged(*impl_, part);
+    const std::size_t size = finished_bytes(*impl_, part);
+    if (size > capacity) {
+        return {size, decode_status::too_small};
+    }
+    if (size != 0) {
+        write_finished(*impl_, part, out);
+    }
+    return {size, part.status};
+}
+
 byte_array binary_decoder::finish() const {
     finished_part part;
     finish_staged(*impl_, part);
@@ -467,29 +668,65 @@ byte_array binary_decoder::finish() const {
     return bytes;
 }
 
+decode_status binary_decoder::finish_append(byte_array& to) const {
+    finished_part part;
+    finish_staged(*impl_, part);
+    const std::size_t size = finished_bytes(*impl_, part);
+    if (size != 0) {
+        write_finished(*impl_, part, access::append_uninitialized(to, size));
+    }
+    return part.status;
+}
+
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text, std::size_t size) {
     decode_status status;
-    return decode_new(one_shot_codec(encoding), text, size, status);
+    return decode_new(default_rules(encoding), text, size, status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const std::string& text) {
     decode_status status;
-    return decode_new(one_shot_codec(encoding), text.data(), text.size(), status);
+    return decode_new(default_rules(encoding), text.data(), text.size(), status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text) {
     decode_status status;
-    return decode_new(one_shot_codec(encoding), text, std::strlen(text), status);
+    return decode_new(default_rules(encoding), text, std::strlen(text), status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text) {
     decode_status status;
-    return decode_new(one_shot_codec(encoding), text.data(), text.size(), status);
+    return decode_new(default_rules(encoding), text.data(), text.size(), status);
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text,
                                   decode_status& status) {
-    return decode_new(one_shot_codec(encoding), text.data(), text.size(), status);
+    return decode_new(default_rules(encoding), text.data(), text.size(), status);
+}
+
+byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text,
+                                  decode_options options) {
+    decode_status status;
+    return decode_new(rules_of(one_shot_codec(encoding), options), text.data(), text.size(),
+                      status);
+}
+
+byte_array binary_decoder::decode(binary_encoding encoding, std::string_view text,
+                                  decode_options options, decode_status& status) {
+    return decode_new(rules_of(one_shot_codec(encoding), options), text.data(), text.size(),
+                      status);
+}
+
+decode_status binary_decoder::decode_append(binary_encoding encoding, std::string_view text,
+                                            byte_array& to, decode_options options) {
+    const decode_rules rules = rules_of(one_shot_codec(encoding), options);
+    const std::size_t old_size = to.size();
+    const std::size_t bound = bytes_bound(rules.codec, text.size());
+    // One growth to the bound, the new room not filled; the array is cut back to what the
+    // text gave (its old size unless it is complete).
+    unsigned char* const out = access::append_uninitialized(to, bound);
+    const decode_result result = decode_bounded(rules, text.data(), text.size(), out, bound);
+    access::truncate(to, old_size + (result.status == decode_status::complete ? result.size : 0));
+    return result.status;
 }
 
 std::size_t binary_decoder::decoded_size_bound(binary_encoding encoding, std::size_t size) {
@@ -498,7 +735,14 @@ std::size_t binary_decoder::decoded_size_bound(binary_encoding encoding, std::si
 
 decode_result binary_decoder::decode_to(binary_encoding encoding, const char* text,
                                         std::size_t size, unsigned char* out) {
-    return decode_whole(one_shot_codec(encoding), text, size, out);
+    return decode_whole(default_rules(encoding), text, size, out);
+}
+
+decode_result binary_decoder::decode_to(binary_encoding encoding, std::string_view text,
+                                        unsigned char* out, std::size_t capacity,
+                                        decode_options options) {
+    return decode_bounded(rules_of(one_shot_codec(encoding), options), text.data(), text.size(),
+                          out, capacity);
 }
 
 }  // namespace vorn::core::v2

@@ -4,6 +4,7 @@
 // This file is compiled as C++23 so that std::string::resize_and_overwrite (libstdc++ 12
 // offers it to C++23 code alone) can size a result without filling it first; the string's
 // layout and ABI do not depend on the language mode.
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -16,6 +17,12 @@
 namespace vorn::core::v2 {
 
 static_assert(sizeof(binary_encoder) == sizeof(void*), "binary_encoder is one owning pointer");
+// Passed by value to exported functions: its layout is part of the ABI.
+static_assert(sizeof(line_wrap) == sizeof(std::size_t) + sizeof(std::string_view) &&
+                  offsetof(line_wrap, end) == sizeof(std::size_t),
+              "line_wrap is a length and a view of the line end");
+static_assert(sizeof(encode_result) == 2 * sizeof(std::size_t),
+              "encode_result is a size and a flag");
 
 namespace detail {
 
@@ -77,23 +84,180 @@ std::size_t encode_whole(codec_id codec, const unsigned char* data, std::size_t 
                                                     size % 3, out + 4 * groups);
 }
 
-// A string of `size` characters written by `write(char*)`, allocated once and not filled
-// first where the standard library allows.
+// `size` more characters written at the end of `text` by `write(char*)`: one growth at most,
+// the new room not filled first where the standard library allows. On an exception `text` is
+// unchanged.
+template <class Write>
+void append_text(std::string& text, std::size_t size, Write write) {
+    const std::size_t old_size = text.size();
+    if (size > text.max_size() - old_size) {
+        throw std::length_error("vorn::core::binary_encoding: text too large");
+    }
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    // The size is returned as computed: the second argument is not the requested size in
+    // every library version.
+    text.resize_and_overwrite(old_size + size, [&](char* out, std::size_t) noexcept {
+        write(out + old_size);
+        return old_size + size;
+    });
+#else
+    text.resize(old_size + size);
+    write(text.data() + old_size);
+#endif
+}
+
+// A string of `size` characters written by `write(char*)`, allocated once.
 template <class Write>
 std::string make_text(std::size_t size, Write write) {
     std::string text;
-#if defined(__cpp_lib_string_resize_and_overwrite)
-    // The size is returned as captured: the second argument is not the requested size in
-    // every library version.
-    text.resize_and_overwrite(size, [&](char* out, std::size_t) noexcept {
-        write(out);
-        return size;
-    });
-#else
-    text.resize(size);
-    write(text.data());
-#endif
+    append_text(text, size, write);
     return text;
+}
+
+// The line breaks `wrap` asks for. Throws std::invalid_argument for an end that is too long.
+detail::line_layout layout_of(line_wrap wrap) {
+    detail::line_layout layout;
+    if (wrap.length == 0) {
+        return layout;
+    }
+    if (wrap.end.size() > detail::line_layout::max_end) {
+        throw std::invalid_argument("vorn::core::binary_encoding: line end longer than 4");
+    }
+    layout.length = wrap.length;
+    std::memcpy(layout.end, wrap.end.data(), wrap.end.size());
+    layout.end_size = wrap.end.size();
+    return layout;
+}
+
+// The size of a text of `size` characters once broken into lines; false when it does not fit
+// in size_t.
+bool wrapped_size(const detail::line_layout& layout, std::size_t size,
+                  std::size_t& wrapped) noexcept {
+    if (layout.length == 0 || size == 0) {
+        wrapped = size;
+        return true;
+    }
+    const std::size_t lines = (size - 1) / layout.length + 1;
+    if (layout.end_size != 0 && lines > (SIZE_MAX - size) / layout.end_size) {
+        return false;
+    }
+    wrapped = size + lines * layout.end_size;
+    return true;
+}
+
+// The exact size of the text of `size` bytes in lines; false when it does not fit in size_t.
+bool full_text_size(codec_id codec, const detail::line_layout& layout, std::size_t size,
+                    std::size_t& text) noexcept {
+    if (size > max_input(codec)) {
+        return false;
+    }
+    const std::size_t plain =
+        codec == codec_id::hex ? 2 * size : size / 3 * 4 + final_size(codec, size % 3);
+    return wrapped_size(layout, plain, text);
+}
+
+std::size_t checked_text_size(codec_id codec, const detail::line_layout& layout, std::size_t size) {
+    std::size_t text = 0;
+    if (!full_text_size(codec, layout, size, text)) {
+        throw std::length_error("vorn::core::binary_encoding: input too large");
+    }
+    return text;
+}
+
+// Text broken into lines as it is written: each piece is copied into place around the line
+// ends. The encoders write into a staging area in L1 and hand it over here, so the kernels
+// still run over long stretches.
+class wrapped_text {
+  public:
+    wrapped_text(codec_id codec, const detail::line_layout& layout, char* out) noexcept
+        : codec_(codec), layout_(layout), out_(out), start_(out) {}
+
+    // Encodes `n` more bytes; a Base64 group short of its third byte waits for the next.
+    void add(const unsigned char* data, std::size_t n) noexcept {
+        if (codec_ == codec_id::hex) {
+            for (std::size_t take = 0; n != 0; data += take, n -= take) {
+                take = n < staged_bytes / 2 ? n : staged_bytes / 2;
+                detail::hex_encode_bytes(data, take, staged_);
+                put(staged_, 2 * take);
+            }
+            return;
+        }
+        if (carried_ != 0) {
+            const std::size_t take = n < 3 - carried_ ? n : 3 - carried_;
+            std::memcpy(carry_ + carried_, data, take);
+            carried_ += take;
+            data += take;
+            n -= take;
+            if (carried_ < 3) {
+                return;
+            }
+            detail::base64_encode_group(detail::alphabet_of(codec_).chars, carry_, staged_);
+            put(staged_, 4);
+            carried_ = 0;
+        }
+        for (std::size_t groups = 0; n >= 3; data += 3 * groups, n -= 3 * groups) {
+            groups = n / 3 < staged_bytes / 4 ? n / 3 : staged_bytes / 4;
+            detail::base64_encode_groups(codec_, data, groups, staged_);
+            put(staged_, 4 * groups);
+        }
+        std::memcpy(carry_, data, n);
+        carried_ = n;
+    }
+
+    // Writes the end marking and the last line's end; returns the size of the whole text.
+    std::size_t finish() noexcept {
+        if (codec_ != codec_id::hex) {
+            put(staged_, detail::base64_encode_final(detail::alphabet_of(codec_), carry_, carried_,
+                                                     staged_));
+        }
+        if (column_ != 0) {
+            end_line();
+        }
+        return static_cast<std::size_t>(out_ - start_);
+    }
+
+  private:
+    static constexpr std::size_t staged_bytes = 4096;
+
+    void put(const char* text, std::size_t n) noexcept {
+        while (n != 0) {
+            const std::size_t room = layout_.length - column_;
+            const std::size_t take = n < room ? n : room;
+            std::memcpy(out_, text, take);
+            out_ += take;
+            text += take;
+            n -= take;
+            column_ += take;
+            if (column_ == layout_.length) {
+                end_line();
+            }
+        }
+    }
+    void end_line() noexcept {
+        std::memcpy(out_, layout_.end, layout_.end_size);
+        out_ += layout_.end_size;
+        column_ = 0;
+    }
+
+    codec_id codec_;
+    const detail::line_layout& layout_;
+    char* out_;
+    char* start_;
+    std::size_t column_ = 0;
+    unsigned char carry_[3] = {};
+    std::size_t carried_ = 0;
+    char staged_[staged_bytes];
+};
+
+// Writes the whole text of `size` bytes to `out`, in lines as `layout` says; returns its size.
+std::size_t encode_whole(codec_id codec, const detail::line_layout& layout,
+                         const unsigned char* data, std::size_t size, char* out) noexcept {
+    if (layout.length == 0) {
+        return encode_whole(codec, data, size, out);
+    }
+    wrapped_text text(codec, layout, out);
+    text.add(data, size);
+    return text.finish();
 }
 
 }  // namespace
@@ -102,6 +266,11 @@ binary_encoder::binary_encoder(binary_encoding encoding) : impl_(nullptr) {
     const codec_id codec = detail::codec_of(encoding);
     impl_ = new detail::binary_encoder_impl;
     impl_->codec = codec;
+}
+
+binary_encoder::binary_encoder(binary_encoding encoding, line_wrap wrap)
+    : binary_encoder(encoding) {
+    impl_->lines = layout_of(wrap);
 }
 
 binary_encoder::binary_encoder(const binary_encoder& other)
@@ -117,6 +286,7 @@ binary_encoder& binary_encoder::operator=(const binary_encoder& other) {
         detail::binary_encoder_impl copy(*other.impl_);
         impl_->input.swap(copy.input);
         impl_->codec = copy.codec;
+        impl_->lines = copy.lines;
     }
     return *this;
 }
@@ -142,17 +312,23 @@ void binary_encoder::add_data(std::string_view data) {
 }
 
 std::size_t binary_encoder::finished_size() const noexcept {
-    const std::size_t size = impl_->input.size();
-    // No overflow: add_data keeps the input within max_input.
-    return impl_->codec == codec_id::hex ? 2 * size
-                                         : size / 3 * 4 + final_size(impl_->codec, size % 3);
+    // add_data keeps the input within max_input; with line ends the size may still not fit,
+    // and is then given as SIZE_MAX, which no buffer holds.
+    std::size_t size = 0;
+    return full_text_size(impl_->codec, impl_->lines, impl_->input.size(), size) ? size : SIZE_MAX;
 }
 
 std::size_t binary_encoder::finish_to(char* out) const noexcept {
     const detail::byte_chain& input = impl_->input;
     const codec_id codec = impl_->codec;
     if (const unsigned char* const data = input.inline_data()) {
-        return encode_whole(codec, data, input.size(), out);
+        return encode_whole(codec, impl_->lines, data, input.size(), out);
+    }
+    if (impl_->lines.length != 0) {
+        wrapped_text text(codec, impl_->lines, out);
+        input.for_each_run(
+            [&text](const unsigned char* bytes, std::size_t n) { text.add(bytes, n); });
+        return text.finish();
     }
     char* const start = out;
     if (codec == codec_id::hex) {
@@ -189,8 +365,20 @@ std::size_t binary_encoder::finish_to(char* out) const noexcept {
     return static_cast<std::size_t>(out - start);
 }
 
+encode_result binary_encoder::finish_to(char* out, std::size_t capacity) const noexcept {
+    const std::size_t size = finished_size();
+    if (size > capacity) {
+        return {size, true};
+    }
+    return {finish_to(out), false};
+}
+
 std::string binary_encoder::finish() const {
     return make_text(finished_size(), [this](char* out) { finish_to(out); });
+}
+
+void binary_encoder::finish_append(std::string& to) const {
+    append_text(to, finished_size(), [this](char* out) { finish_to(out); });
 }
 
 std::string binary_encoder::encode(binary_encoding encoding, const unsigned char* data,
@@ -208,13 +396,53 @@ std::string binary_encoder::encode(binary_encoding encoding, std::string_view da
     return encode(encoding, reinterpret_cast<const unsigned char*>(data.data()), data.size());
 }
 
+std::string binary_encoder::encode(binary_encoding encoding, const unsigned char* data,
+                                   std::size_t size, line_wrap wrap) {
+    const codec_id codec = detail::codec_of(encoding);
+    const detail::line_layout layout = layout_of(wrap);
+    return make_text(checked_text_size(codec, layout, size),
+                     [&](char* out) { encode_whole(codec, layout, data, size, out); });
+}
+
+void binary_encoder::encode_append(binary_encoding encoding, const unsigned char* data,
+                                   std::size_t size, std::string& to, line_wrap wrap) {
+    const codec_id codec = detail::codec_of(encoding);
+    const detail::line_layout layout = layout_of(wrap);
+    append_text(to, checked_text_size(codec, layout, size),
+                [&](char* out) { encode_whole(codec, layout, data, size, out); });
+}
+
 std::size_t binary_encoder::encoded_size(binary_encoding encoding, std::size_t size) {
     return text_size(detail::codec_of(encoding), size);
+}
+
+std::size_t binary_encoder::encoded_size(binary_encoding encoding, std::size_t size,
+                                         line_wrap wrap) {
+    return checked_text_size(detail::codec_of(encoding), layout_of(wrap), size);
 }
 
 std::size_t binary_encoder::encode_to(binary_encoding encoding, const unsigned char* data,
                                       std::size_t size, char* out) {
     return encode_whole(detail::codec_of(encoding), data, size, out);
+}
+
+}  // namespace vorn::core::v2
+
+namespace vorn::core::v2 {
+
+encode_result binary_encoder::encode_to(binary_encoding encoding, const unsigned char* data,
+                                        std::size_t size, char* out, std::size_t capacity,
+                                        line_wrap wrap) {
+    const codec_id codec = detail::codec_of(encoding);
+    const detail::line_layout layout = layout_of(wrap);
+    std::size_t needed = 0;
+    if (!full_text_size(codec, layout, size, needed)) {
+        return {SIZE_MAX, true};  // no buffer holds it
+    }
+    if (needed > capacity) {
+        return {needed, true};
+    }
+    return {encode_whole(codec, layout, data, size, out), false};
 }
 
 }  // namespace vorn::core::v2

@@ -61,6 +61,7 @@ result::stack::item* error_binary_encoding::report(result::stack& status, decode
         case decode_status::incomplete:
             return &status.push(incomplete, encoding, received);
         case decode_status::complete:
+        case decode_status::too_small:  // the caller's buffer, not the text
             break;
     }
     return nullptr;

@@ -239,9 +239,20 @@ class byte_chain {
     unsigned char inline_[inline_capacity];
 };
 
+// An encoder's line breaks, with their end copied: a line_wrap may point into a caller's
+// temporary.
+struct line_layout {
+    static constexpr std::size_t max_end = 4;
+
+    std::size_t length = 0;  // characters per line; 0 for one line without an end
+    char end[max_end] = {};
+    std::size_t end_size = 0;
+};
+
 struct binary_encoder_impl {
     byte_chain input;  // every byte fed since construction, encoded by finish()
     codec_id codec = codec_id::hex;
+    line_layout lines;
 };
 
 struct binary_decoder_impl {
@@ -255,7 +266,10 @@ struct binary_decoder_impl {
           staged_size(other.staged_size),
           plain(other.plain),
           refused(other.refused),
-          codec(other.codec) {
+          codec(other.codec),
+          canonical(other.canonical),
+          forgiving(other.forgiving),
+          odd(other.odd) {
         std::memcpy(staged, other.staged, staged_size);
     }
     binary_decoder_impl& operator=(const binary_decoder_impl&) = delete;
@@ -269,6 +283,9 @@ struct binary_decoder_impl {
     bool plain = true;
     bool refused = false;  // for good: later input is ignored
     codec_id codec = codec_id::hex;
+    bool canonical = false;  // unused low bits of the final character must be zero
+    bool forgiving = false;  // whitespace is squeezed out of each piece before it is fed
+    bool odd = false;        // forgiving hex: an odd number of digits fed, a pair is open
     // Text fed but not yet decoded: short pieces are gathered here, and checked and decoded in
     // one run when the area is full or the stream is finished.
     char staged[staging_capacity];

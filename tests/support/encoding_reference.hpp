@@ -139,6 +139,91 @@ inline std::optional<bytes> reference_hex_decode(std::string_view text) {
     return out;
 }
 
+// ASCII whitespace as the forgiving readers skip it: not vertical tab.
+inline bool reference_is_whitespace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+// The web platform's forgiving-base64 decode, step by step: whitespace removed; one or two
+// "=" removed from a text of a multiple of four characters; refused when a character is then
+// left over (length 1 modulo 4) or is outside the alphabet; the trailing bits dropped. `url`
+// reads the URL-safe alphabet by the same rules.
+inline std::optional<bytes> reference_forgiving_base64_decode(std::string_view text, bool url) {
+    std::string kept;
+    for (char c : text) {
+        if (!reference_is_whitespace(c)) {
+            kept += url && c == '-' ? '+' : (url && c == '_' ? '/' : c);
+            if (url && (c == '+' || c == '/')) {
+                return std::nullopt;
+            }
+        }
+    }
+    if (kept.size() % 4 == 0 && !kept.empty() && kept.back() == '=') {
+        kept.pop_back();
+        if (kept.back() == '=') {
+            kept.pop_back();
+        }
+    }
+    if (kept.size() % 4 == 1) {
+        return std::nullopt;
+    }
+    bytes out;
+    unsigned bits = 0;
+    int held = 0;
+    for (char c : kept) {
+        const int digit = base64_digit(c);
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        bits = (bits << 6) | static_cast<unsigned>(digit);
+        held += 6;
+        if (held >= 8) {
+            held -= 8;
+            out.push_back(static_cast<unsigned char>(bits >> held));
+        }
+    }
+    return out;
+}
+
+// Forgiving hex: whitespace between digit pairs removed, never inside one.
+inline std::optional<bytes> reference_forgiving_hex_decode(std::string_view text) {
+    std::string kept;
+    for (char c : text) {
+        if (!reference_is_whitespace(c)) {
+            kept += c;
+        } else if (kept.size() % 2 != 0) {
+            return std::nullopt;
+        }
+    }
+    return reference_hex_decode(kept);
+}
+
+// `text` without its whitespace and padding: what a canonical text must equal once the
+// decoded bytes are encoded again (and stripped the same way).
+inline std::string reference_significant(std::string_view text) {
+    std::string kept;
+    for (char c : text) {
+        if (!reference_is_whitespace(c) && c != '=') {
+            kept += c;
+        }
+    }
+    return kept;
+}
+
+// `text` broken after every `length` characters, each line (the last included) followed by
+// `end`; unchanged for a length of 0.
+inline std::string reference_wrap(std::string_view text, std::size_t length, std::string_view end) {
+    if (length == 0) {
+        return std::string(text);
+    }
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); at += length) {
+        out += text.substr(at, length);
+        out += end;
+    }
+    return out;
+}
+
 }  // namespace vorn::test
 
 #endif
