@@ -170,6 +170,26 @@ TEST(WrappedBase64, AgreesWithEncodebytesStreamedAndBounded) {
     }
 }
 
+// Forgiving texts are read a few thousand characters at a time: lines of every length around
+// that span, ending anywhere relative to it (whitespace alone in the last stretch included).
+TEST(WrappedBase64, ReadsBackForgivinglyAcrossEveryStretch) {
+    std::mt19937 rng(13);
+    std::string data(3100, '\0');
+    for (char& c : data) {
+        c = static_cast<char>(rng());
+    }
+    for (std::size_t n = 2900; n <= data.size(); ++n) {
+        const std::string_view bytes = std::string_view(data).substr(0, n);
+        for (const vc::line_wrap wrap : {vc::line_wrap::mime(), vc::line_wrap::pem()}) {
+            const std::string text = binary_encoder::encode(binary_encoding::base64, bytes, wrap);
+            EXPECT_EQ(as_text(binary_decoder::decode(binary_encoding::base64, text, forgiving)),
+                      bytes);
+            EXPECT_EQ(decode_cut(binary_encoding::base64, forgiving, text, rng, 2),
+                      std::pair(decode_status::complete, std::string(bytes)));
+        }
+    }
+}
+
 TEST(LineWrap, AnyLengthAnyEncodingAndEndsUpToFourCharacters) {
     const std::string data = "any carnal pleasure.";
     for (binary_encoding e :

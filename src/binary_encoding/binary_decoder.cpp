@@ -106,6 +106,9 @@ std::size_t feed(const decode_rules& rules, held_text& left, const char* p, std:
                  unsigned char* out) noexcept {
     constexpr std::size_t refusal = SIZE_MAX;
     const codec_id codec = rules.codec;
+    if (n == 0) {
+        return 0;  // nothing more, not even after a padded group (a slice of whitespace only)
+    }
     unsigned char* const start = out;
     if (codec == codec_id::hex) {
         if (left.held != 0) {
@@ -406,7 +409,7 @@ class bounded_bytes {
     }
     // The `n` bytes written in room().
     void commit(std::size_t n) noexcept {
-        if (!direct_ && size_ < capacity_) {
+        if (!direct_ && size_ < capacity_ && n != 0) {  // `out_` is null for no capacity
             const std::size_t fits = n < capacity_ - size_ ? n : capacity_ - size_;
             std::memcpy(out_ + size_, scratch_, fits);
         }
@@ -455,8 +458,10 @@ class bounded_bytes {
     if (part.status != decode_status::complete) {
         return {0, part.status};
     }
-    std::memcpy(bytes.room(part.bytes.size), part.bytes.bytes, part.bytes.size);
-    bytes.commit(part.bytes.size);
+    if (part.bytes.size != 0) {
+        std::memcpy(bytes.room(part.bytes.size), part.bytes.bytes, part.bytes.size);
+        bytes.commit(part.bytes.size);
+    }
     return bytes.size() <= capacity ? decode_result{bytes.size(), decode_status::complete}
                                     : decode_result{bytes.size(), decode_status::too_small};
 }

@@ -1,10 +1,36 @@
 // Choosing the kernels from the processor's features, once per process.
 #include "binary_encoding/kernels.hpp"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace vorn::core::v2::detail {
 namespace {
 
+kernel_level detect_hardware_level() noexcept;
+
+// The level VORN_CORE_KERNEL_LEVEL names ("scalar", "avx2" or "avx512"), which caps the
+// processor's, so that the portable and narrower kernels can be tested and measured on a
+// processor that has wider ones; the widest level for any other value or none.
+kernel_level requested_level() noexcept {
+    const char* const name = std::getenv("VORN_CORE_KERNEL_LEVEL");
+    if (name != nullptr && std::strcmp(name, "scalar") == 0) {
+        return kernel_level::scalar;
+    }
+    if (name != nullptr && std::strcmp(name, "avx2") == 0) {
+        return kernel_level::avx2;
+    }
+    return kernel_level::avx512;
+}
+
 kernel_level detect_best_level() noexcept {
+    const kernel_level requested = requested_level();
+    const kernel_level hardware = detect_hardware_level();
+    return static_cast<unsigned>(requested) < static_cast<unsigned>(hardware) ? requested
+                                                                              : hardware;
+}
+
+kernel_level detect_hardware_level() noexcept {
 #if defined(__x86_64__)
     // The checks include the operating system's support for the wider register state.
     __builtin_cpu_init();
@@ -27,7 +53,8 @@ kernel_level best_kernel_level() noexcept {
 }
 
 bool kernel_level_supported(kernel_level level) noexcept {
-    return static_cast<unsigned>(level) <= static_cast<unsigned>(best_kernel_level());
+    static const kernel_level hardware = detect_hardware_level();
+    return static_cast<unsigned>(level) <= static_cast<unsigned>(hardware);
 }
 
 const base64_kernels& base64_kernels_for(kernel_level level) noexcept {

@@ -18,6 +18,23 @@ enum class kernel_level : unsigned {
 
 struct base64_alphabet_spec;
 
+// An encoder's line breaks, with their end copied (a line_wrap may point into a caller's
+// temporary).
+struct line_layout {
+    static constexpr std::size_t max_end = 4;
+
+    std::size_t length = 0;  // characters per line; 0 for one line without an end
+    char end[max_end] = {};
+    std::size_t end_size = 0;
+};
+
+// A line_layout writer of whole Base64 groups: writes the characters of the `groups` groups of
+// 3 bytes at `in` to `out` broken into lines, `column` characters of the current line being
+// written already; updates `column` and returns the characters written, line ends included.
+// Reads exactly 3 * groups bytes and writes exactly what it returns.
+using base64_line_encoder = std::size_t (*)(const unsigned char* in, std::size_t groups, char* out,
+                                            const line_layout& lines, std::size_t& column) noexcept;
+
 // The run, in input bytes or characters, below which kernels that finish their tails in
 // portable code are no faster than the portable loop itself.
 inline constexpr std::size_t portable_tail_run = 48;
@@ -39,6 +56,9 @@ struct base64_kernels {
     // short runs, the masked ones from a few groups.
     std::size_t encode_inline_below;
     std::size_t decode_inline_below;
+    // Encodes into lines without a staging copy; null where the level has none, and the
+    // codecs then encode a stretch at a time and copy it around the line ends.
+    base64_line_encoder encode_lines;
 };
 
 struct hex_kernels {
@@ -54,7 +74,8 @@ struct hex_kernels {
 // True when this processor (and its operating system) can run kernels of `level`.
 bool kernel_level_supported(kernel_level level) noexcept;
 
-// The highest level this processor supports; determined once.
+// The level the library uses: the highest this processor supports, capped by the environment
+// variable VORN_CORE_KERNEL_LEVEL ("scalar" or "avx2") when set; determined once.
 kernel_level best_kernel_level() noexcept;
 
 // The kernels of `level`, which must be supported.

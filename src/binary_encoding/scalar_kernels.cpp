@@ -41,12 +41,18 @@ bool hex_decode_scalar(const char* in, std::size_t pairs, unsigned char* out) no
 
 }  // namespace
 
-const base64_kernels base64_scalar_kernels = {
-    base64_encode_scalar<standard_base64>, base64_decode_scalar<standard_base64>, &standard_base64,
-    portable_tail_run / 3, portable_tail_run / 4};
+const base64_kernels base64_scalar_kernels = {base64_encode_scalar<standard_base64>,
+                                              base64_decode_scalar<standard_base64>,
+                                              &standard_base64,
+                                              portable_tail_run / 3,
+                                              portable_tail_run / 4,
+                                              nullptr};
 const base64_kernels base64url_scalar_kernels = {base64_encode_scalar<url_base64>,
-                                                 base64_decode_scalar<url_base64>, &url_base64,
-                                                 portable_tail_run / 3, portable_tail_run / 4};
+                                                 base64_decode_scalar<url_base64>,
+                                                 &url_base64,
+                                                 portable_tail_run / 3,
+                                                 portable_tail_run / 4,
+                                                 nullptr};
 const hex_kernels hex_scalar_kernels = {hex_encode_scalar, hex_decode_scalar, portable_tail_run};
 
 }  // namespace vorn::core::v2::detail

@@ -239,16 +239,6 @@ class byte_chain {
     unsigned char inline_[inline_capacity];
 };
 
-// An encoder's line breaks, with their end copied: a line_wrap may point into a caller's
-// temporary.
-struct line_layout {
-    static constexpr std::size_t max_end = 4;
-
-    std::size_t length = 0;  // characters per line; 0 for one line without an end
-    char end[max_end] = {};
-    std::size_t end_size = 0;
-};
-
 struct binary_encoder_impl {
     byte_chain input;  // every byte fed since construction, encoded by finish()
     codec_id codec = codec_id::hex;
