@@ -72,6 +72,18 @@ int main() {
                 std::equal(received.begin(), received.end(), bytes.begin(), bytes.end()));
     std::printf("a malformed text decodes to %zu bytes\n",
                 vc::binary_decoder::decode(vc::binary_encoding::base64, "Zm9v!mFy").size());
+    const std::string pem = vc::binary_encoder::encode(vc::binary_encoding::base64,
+                                                       encoded + encoded, vc::line_wrap::pem());
+    std::printf("in PEM lines:\n%s", pem.c_str());
+    vc::decode_status pem_status;
+    const vc::byte_array unwrapped = vc::binary_decoder::decode(
+        vc::binary_encoding::base64, pem, vc::decode_options::forgiving, pem_status);
+    std::printf(
+        "read forgivingly: %zu bytes, %s; canonically, \"Zm9=\" is %s\n", unwrapped.size(),
+        vc::to_string(pem_status),
+        vc::to_string(vc::binary_decoder::decode_to(vc::binary_encoding::base64, "Zm9=", nullptr, 0,
+                                                    vc::decode_options::canonical)
+                          .status));
 
     // Calendar and time: read a timestamp, see it at another offset, write it back.
     std::printf("\n-- calendar and time\n");
