@@ -641,6 +641,68 @@ const scenario scenarios[] = {
              });
          }
      }},
+    {"binary_encoding", "decode_append and encode_append leave their target on failure", false,
+     [] {
+         for (auto e : encodings) {
+             const std::string text =
+                 vc::binary_encoder::encode(e, long_text, vc::line_wrap::pem());
+             vc::byte_array bytes("xyz");
+             strong(bytes, [&] {
+                 vc::binary_decoder::decode_append(e, text, bytes, vc::decode_options::forgiving);
+             });
+             require(bytes.size() == 3 + long_text.size(), "appended bytes");
+             std::string appended = "xy";
+             try {
+                 armed([&] { vc::binary_encoder::encode_append(e, long_text, appended); });
+             } catch (const std::bad_alloc&) {
+                 require(appended == "xy", "text left as it was");
+                 throw;
+             }
+         }
+     }},
+    {"binary_encoding", "forgiving decoders and wrapped encoders, streamed", false,
+     [] {
+         for (auto e : encodings) {
+             vc::binary_encoder enc(e, vc::line_wrap::mime());
+             fed(enc, e, [&] {
+                 enc.add_data(long_text);
+                 enc.add_data(long_text);
+             });
+             const std::string text = enc.finish();
+             vc::binary_decoder dec(e,
+                                    vc::decode_options::forgiving | vc::decode_options::canonical);
+             fed(dec, e, [&] {
+                 dec.add_string(text);
+                 require(dec.finish().size() == 2 * long_text.size(), "forgiving round trip");
+             });
+         }
+     }},
+    {"binary_encoding", "the forms with a capacity never allocate", true,
+     [] {
+         for (auto e : encodings) {
+             char text[1024];
+             unsigned char bytes[512];
+             vc::binary_encoder enc(e, vc::line_wrap::pem());
+             enc.add_data(long_text);
+             const std::string mime =
+                 vc::binary_encoder::encode(e, long_text, vc::line_wrap::mime());
+             vc::binary_decoder dec(e, vc::decode_options::forgiving);
+             dec.add_string(mime);
+             armed([&] {
+                 const vc::encode_result r = vc::binary_encoder::encode_to(
+                     e, long_text, text, sizeof text, vc::line_wrap::mime());
+                 require(!r.too_small && std::string_view(text, r.size) == mime &&
+                             enc.finish_to(text, 10).too_small,
+                         "encode_to");
+                 require(vc::binary_decoder::decode_to(e, mime, bytes, sizeof bytes,
+                                                       vc::decode_options::forgiving)
+                                 .size == long_text.size(),
+                         "decode_to");
+                 require(dec.finish_to(bytes, 10).status == vc::decode_status::too_small,
+                         "finish_to");
+             });
+         }
+     }},
     {"binary_encoding", "push error_binary_encoding, both codes, report", true,
      [] {
          stack s;
