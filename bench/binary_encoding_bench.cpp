@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "support/allocation_counter.hpp"
+#include "support/random_bytes.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 #if defined(VORN_BENCH_HAVE_OPENSSL)
@@ -41,12 +42,7 @@ constexpr std::size_t one_mib = std::size_t{1} << 20;
 constexpr std::size_t piece = 4096;  // the streamed pieces
 
 std::vector<unsigned char> random_data(std::size_t n) {
-    std::mt19937 rng(42);
-    std::vector<unsigned char> data(n);
-    for (unsigned char& c : data) {
-        c = static_cast<unsigned char>(rng());
-    }
-    return data;
+    return vorn::bench::random_bytes(n);
 }
 
 vc::binary_encoding encoding_of(const benchmark::State& state) {

@@ -53,12 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(one_shot == expected.value_or(bytes{}));
 
     vc::binary_decoder decoder(e, options);
-    std::size_t from = 0;
-    for (std::size_t cut : in.cuts) {
-        decoder.add_string(in.payload.substr(from, cut - from));
-        from = cut;
-    }
-    decoder.add_string(in.payload.substr(from));
+    for_each_piece(in, [&](std::string_view piece) { decoder.add_string(piece); });
     check(decoder.get_status() == status);
     check(to_bytes(decoder.finish()) == one_shot);
 

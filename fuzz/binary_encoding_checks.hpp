@@ -53,15 +53,21 @@ inline bytes to_bytes(const vc::byte_array& a) {
     return bytes(a.begin(), a.end());
 }
 
+// Calls `feed(piece)` for each piece of the payload between the cuts, in order.
+template <class Feed>
+void for_each_piece(const split_input& in, Feed feed) {
+    std::size_t from = 0;
+    for (std::size_t cut : in.cuts) {
+        feed(in.payload.substr(from, cut - from));
+        from = cut;
+    }
+    feed(in.payload.substr(from));
+}
+
 // The payload fed to a decoder in the pieces between the cuts.
 inline bytes decode_streamed(vc::binary_encoding e, const split_input& in) {
     vc::binary_decoder decoder(e);
-    std::size_t from = 0;
-    for (std::size_t cut : in.cuts) {
-        decoder.add_string(in.payload.data() + from, cut - from);
-        from = cut;
-    }
-    decoder.add_string(in.payload.data() + from, in.payload.size() - from);
+    for_each_piece(in, [&](std::string_view piece) { decoder.add_string(piece); });
     const vc::byte_array first = decoder.finish();
     check(to_bytes(decoder.finish()) == to_bytes(first));  // finish() only reads
     return to_bytes(first);

@@ -22,12 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(vc::binary_encoder::encoded_size(e, payload.size(), wrap) == text.size());
 
     vc::binary_encoder encoder(e, wrap);
-    std::size_t from = 0;
-    for (std::size_t cut : in.cuts) {
-        encoder.add_data(in.payload.substr(from, cut - from));
-        from = cut;
-    }
-    encoder.add_data(in.payload.substr(from));
+    for_each_piece(in, [&](std::string_view piece) { encoder.add_data(piece); });
     check(encoder.finish() == text);
 
     std::string out(text.size(), '\0');

@@ -208,6 +208,29 @@ std::size_t feed(const decode_rules& rules, held_text& left, const char* p, std:
     return {written + part.bytes.size, decode_status::complete};
 }
 
+// Decodes the padded final group ("xx==" or "xxx=") at `last` into `out`, after `before` bytes
+// of whole groups: the result of the whole text.
+VORN_CORE_FORCE_INLINE decode_result decode_padded_group(const decode_rules& rules,
+                                                         const char* last, unsigned char* out,
+                                                         std::size_t before) noexcept {
+    const std::array<unsigned char, 256>& values = *detail::alphabet_of(rules.codec).values;
+    const unsigned v0 = values[static_cast<unsigned char>(last[0])];
+    const unsigned v1 = values[static_cast<unsigned char>(last[1])];
+    const bool one_byte = last[2] == detail::base64_padding;
+    const unsigned v2 = one_byte ? 0 : values[static_cast<unsigned char>(last[2])];
+    out[0] = static_cast<unsigned char>((v0 << 2) | (v1 >> 4));
+    if (!one_byte) {
+        out[1] = static_cast<unsigned char>((v1 << 4) | (v2 >> 2));
+    }
+    // The unused low bits of the last significant character are ignored, unless the text
+    // must be canonical.
+    const std::size_t size = one_byte ? 1 : 2;
+    const bool ok = ((v0 | v1 | v2) & 0x80u) == 0 &&
+                    (!rules.canonical || detail::base64_unused_bits_zero(one_byte ? v1 : v2, size));
+    return ok ? decode_result{before + size, decode_status::complete}
+              : decode_result{0, decode_status::refused};
+}
+
 // Decodes a whole text into `out` (decoded_size_bound bytes). Inline in the one-shot forms,
 // where for a short text the calls would cost as much as the decoding.
 VORN_CORE_FORCE_INLINE decode_result decode_whole(const decode_rules& rules, const char* text,
@@ -232,25 +255,7 @@ VORN_CORE_FORCE_INLINE decode_result decode_whole(const decode_rules& rules, con
         if (4 * body == size) {
             return {3 * body, decode_status::complete};
         }
-        const std::array<unsigned char, 256>& values = *detail::alphabet_of(codec).values;
-        const unsigned v0 = values[static_cast<unsigned char>(last[0])];
-        const unsigned v1 = values[static_cast<unsigned char>(last[1])];
-        // The unused low bits of the last significant character are ignored.
-        out += 3 * body;
-        out[0] = static_cast<unsigned char>((v0 << 2) | (v1 >> 4));
-        // Canonical texts also want those bits zero.
-        if (last[2] == detail::base64_padding) {
-            const bool ok = ((v0 | v1) & 0x80u) == 0 &&
-                            (!rules.canonical || detail::base64_unused_bits_zero(v1, 1));
-            return ok ? decode_result{3 * body + 1, decode_status::complete}
-                      : decode_result{0, decode_status::refused};
-        }
-        const unsigned v2 = values[static_cast<unsigned char>(last[2])];
-        out[1] = static_cast<unsigned char>((v1 << 4) | (v2 >> 2));
-        const bool ok = ((v0 | v1 | v2) & 0x80u) == 0 &&
-                        (!rules.canonical || detail::base64_unused_bits_zero(v2, 2));
-        return ok ? decode_result{3 * body + 2, decode_status::complete}
-                  : decode_result{0, decode_status::refused};
+        return decode_padded_group(rules, last, out + 3 * body, 3 * body);
     }
     return decode_uneven(rules, text, size, out);
 }

@@ -181,8 +181,8 @@ inline void copy_16(const char* from, char* to) noexcept {
 }
 
 // Copies `lines` whole lines of `layout.length` characters from `text` to `out`, each followed
-// by the line end, and returns where the writing stopped. The fast path of wrapped_text::put
-// for the kernels without a line encoder: copies of 16 characters stay inline, where memcpy
+// by the line end, and returns where the writing stopped. The fast path of text_writer::put
+// for the levels without a line encoder: copies of 16 characters stay inline, where memcpy
 // of a run-time size is a call per line ("encode_wrapped_mime" in bench/, with
 // VORN_CORE_KERNEL_LEVEL=avx2).
 char* copy_whole_lines(const char* text, std::size_t lines, const detail::line_layout& layout,
@@ -209,22 +209,19 @@ char* copy_whole_lines(const char* text, std::size_t lines, const detail::line_l
     return out;
 }
 
-// Text broken into lines as it is written: each piece is copied into place around the line
-// ends. The encoders write into a staging area in L1 and hand it over here, so the kernels
-// still run over long stretches.
-class wrapped_text {
+// The text of a stream of bytes fed in runs, written as it goes: straight from the kernels for
+// one unbroken line; in lines by the kernels' line encoders where the level has one, else a
+// stretch at a time through a staging area in L1 and copied around the line ends. A Base64
+// group split between two runs is gathered first.
+class text_writer {
   public:
-    wrapped_text(codec_id codec, const detail::line_layout& layout, char* out) noexcept
+    text_writer(codec_id codec, const detail::line_layout& layout, char* out) noexcept
         : codec_(codec), layout_(layout), out_(out), start_(out) {}
 
     // Encodes `n` more bytes; a Base64 group short of its third byte waits for the next.
     void add(const unsigned char* data, std::size_t n) noexcept {
         if (codec_ == codec_id::hex) {
-            for (std::size_t take = 0; n != 0; data += take, n -= take) {
-                take = n < staged_bytes / 2 ? n : staged_bytes / 2;
-                detail::hex_encode_bytes(data, take, staged_);
-                put(staged_, 2 * take);
-            }
+            add_hex(data, n);
             return;
         }
         if (carried_ != 0) {
@@ -236,23 +233,15 @@ class wrapped_text {
             if (carried_ < 3) {
                 return;
             }
-            detail::base64_encode_group(detail::alphabet_of(codec_).chars, carry_, staged_);
-            put(staged_, 4);
+            char chars[4];
+            detail::base64_encode_group(detail::alphabet_of(codec_).chars, carry_, chars);
+            write(chars, 4);
             carried_ = 0;
         }
-        const detail::base64_line_encoder encode_lines =
-            detail::active_kernels_of(codec_).encode_lines;
-        if (encode_lines != nullptr && n >= 3) {
-            const std::size_t groups = n / 3;
-            out_ += encode_lines(data, groups, out_, layout_, column_);
-            data += 3 * groups;
-            n -= 3 * groups;
-        }
-        for (std::size_t groups = 0; n >= 3; data += 3 * groups, n -= 3 * groups) {
-            groups = n / 3 < staged_bytes / 4 ? n / 3 : staged_bytes / 4;
-            detail::base64_encode_groups(codec_, data, groups, staged_);
-            put(staged_, 4 * groups);
-        }
+        const std::size_t groups = n / 3;
+        add_groups(data, groups);
+        data += 3 * groups;
+        n -= 3 * groups;
         if (n != 0) {  // `data` may be null for no bytes
             std::memcpy(carry_, data, n);
         }
@@ -262,10 +251,11 @@ class wrapped_text {
     // Writes the end marking and the last line's end; returns the size of the whole text.
     std::size_t finish() noexcept {
         if (codec_ != codec_id::hex) {
-            put(staged_, detail::base64_encode_final(detail::alphabet_of(codec_), carry_, carried_,
-                                                     staged_));
+            char chars[4];
+            write(chars, detail::base64_encode_final(detail::alphabet_of(codec_), carry_, carried_,
+                                                     chars));
         }
-        if (column_ != 0) {
+        if (layout_.length != 0 && column_ != 0) {
             end_line();
         }
         return static_cast<std::size_t>(out_ - start_);
@@ -274,6 +264,48 @@ class wrapped_text {
   private:
     static constexpr std::size_t staged_bytes = 4096;
 
+    void add_hex(const unsigned char* data, std::size_t n) noexcept {
+        if (layout_.length == 0) {
+            detail::hex_encode_bytes(data, n, out_);
+            out_ += 2 * n;
+            return;
+        }
+        for (std::size_t take = 0; n != 0; data += take, n -= take) {
+            take = n < staged_bytes / 2 ? n : staged_bytes / 2;
+            detail::hex_encode_bytes(data, take, staged_);
+            put(staged_, 2 * take);
+        }
+    }
+
+    void add_groups(const unsigned char* data, std::size_t groups) noexcept {
+        if (layout_.length == 0) {
+            detail::base64_encode_groups(codec_, data, groups, out_);
+            out_ += 4 * groups;
+            return;
+        }
+        const detail::base64_line_encoder encode_lines =
+            detail::active_kernels_of(codec_).encode_lines;
+        if (encode_lines != nullptr) {
+            out_ += encode_lines(data, groups, out_, layout_, column_);
+            return;
+        }
+        for (std::size_t step = 0; groups != 0; data += 3 * step, groups -= step) {
+            step = groups < staged_bytes / 4 ? groups : staged_bytes / 4;
+            detail::base64_encode_groups(codec_, data, step, staged_);
+            put(staged_, 4 * step);
+        }
+    }
+
+    void write(const char* text, std::size_t n) noexcept {
+        if (layout_.length == 0) {
+            std::memcpy(out_, text, n);
+            out_ += n;
+        } else {
+            put(text, n);
+        }
+    }
+
+    // Writes `n` characters in lines.
     void put(const char* text, std::size_t n) noexcept {
         const std::size_t room = layout_.length - column_;
         if (n < room) {
@@ -318,7 +350,7 @@ std::size_t encode_whole(codec_id codec, const detail::line_layout& layout,
     if (layout.length == 0) {
         return encode_whole(codec, data, size, out);
     }
-    wrapped_text text(codec, layout, out);
+    text_writer text(codec, layout, out);
     text.add(data, size);
     return text.finish();
 }
@@ -387,45 +419,9 @@ std::size_t binary_encoder::finish_to(char* out) const noexcept {
     if (const unsigned char* const data = input.inline_data()) {
         return encode_whole(codec, impl_->lines, data, input.size(), out);
     }
-    if (impl_->lines.length != 0) {
-        wrapped_text text(codec, impl_->lines, out);
-        input.for_each_run(
-            [&text](const unsigned char* bytes, std::size_t n) { text.add(bytes, n); });
-        return text.finish();
-    }
-    char* const start = out;
-    if (codec == codec_id::hex) {
-        input.for_each_run([&out](const unsigned char* bytes, std::size_t n) {
-            detail::hex_encode_bytes(bytes, n, out);
-            out += 2 * n;
-        });
-        return static_cast<std::size_t>(out - start);
-    }
-    // Run by run; a group split between two runs is gathered in `carry`.
-    const detail::base64_alphabet_spec& alphabet = detail::alphabet_of(codec);
-    unsigned char carry[3];
-    std::size_t carried = 0;
-    input.for_each_run([&](const unsigned char* bytes, std::size_t n) {
-        if (carried != 0) {
-            const std::size_t take = n < 3 - carried ? n : 3 - carried;
-            std::memcpy(carry + carried, bytes, take);
-            carried += take;
-            bytes += take;
-            n -= take;
-            if (carried < 3) {
-                return;
-            }
-            detail::base64_encode_group(alphabet.chars, carry, out);
-            out += 4;
-        }
-        const std::size_t groups = n / 3;
-        detail::base64_encode_groups(codec, bytes, groups, out);
-        out += 4 * groups;
-        carried = n % 3;
-        std::memcpy(carry, bytes + 3 * groups, carried);
-    });
-    out += detail::base64_encode_final(alphabet, carry, carried, out);
-    return static_cast<std::size_t>(out - start);
+    text_writer text(codec, impl_->lines, out);
+    input.for_each_run([&text](const unsigned char* bytes, std::size_t n) { text.add(bytes, n); });
+    return text.finish();
 }
 
 encode_result binary_encoder::finish_to(char* out, std::size_t capacity) const noexcept {
