@@ -140,6 +140,52 @@ VORN_AVX512_VBMI2 std::size_t squeeze_whitespace_avx512(const char* in, std::siz
 }
 #endif
 
+#if defined(__x86_64__)
+#define VORN_AVX2_BMI __attribute__((target("avx2,bmi,popcnt")))
+
+// squeeze_whitespace_portable in 32-character blocks.
+VORN_AVX2_BMI std::size_t squeeze_whitespace_avx2(const char* in, std::size_t n,
+                                                  char* out) noexcept {
+    char* const start = out;
+    std::size_t i = 0;
+    const __m256i space = _mm256_set1_epi8(' ');
+    for (; n - i >= 64; i += 32) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        // Tab to carriage return are 9-13 less vertical tab (11): c - 9 below 5 as unsigned
+        // bytes, that is min(c - 9, 4) == c - 9.
+        const __m256i shifted = _mm256_sub_epi8(c, _mm256_set1_epi8(9));
+        const __m256i control = _mm256_andnot_si256(
+            _mm256_cmpeq_epi8(c, _mm256_set1_epi8('\v')),
+            _mm256_cmpeq_epi8(_mm256_min_epu8(shifted, _mm256_set1_epi8(4)), shifted));
+        auto spaces = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(c, space), control)));
+        if (spaces == 0) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), c);
+            out += 32;
+            continue;
+        }
+        // One store per run of whitespace, as in the portable squeezer.
+        std::size_t from = 0;
+        while (spaces != 0) {
+            const auto at = static_cast<std::size_t>(__builtin_ctz(spaces));
+            _mm256_storeu_si256(
+                reinterpret_cast<__m256i*>(out),
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + from)));
+            out += at - from;
+            // Widened, so that a run reaching the block's end stops at bit 32.
+            const auto run =
+                static_cast<std::size_t>(__builtin_ctzll(~(std::uint64_t{spaces} >> at)));
+            from = at + run;
+            spaces = from < 32 ? spaces & (~std::uint32_t{0} << from) : 0;
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + from)));
+        out += 32 - from;
+    }
+    return static_cast<std::size_t>(out - start) + squeeze_whitespace_portable(in + i, n - i, out);
+}
+#endif
+
 bool squeeze_avx512_supported() noexcept {
 #if defined(__x86_64__)
     __builtin_cpu_init();

@@ -25,20 +25,22 @@ using squeeze_function = std::size_t (*)(const char* in, std::size_t n, char* ou
 // Any x86-64 processor (16-byte SSE2 blocks), or a byte loop elsewhere.
 std::size_t squeeze_whitespace_portable(const char* in, std::size_t n, char* out) noexcept;
 #if defined(__x86_64__)
+// AVX2: 32 characters a step. Only on processors with AVX2.
+std::size_t squeeze_whitespace_avx2(const char* in, std::size_t n, char* out) noexcept;
 // AVX-512 F, BW, VBMI and VBMI2: 64 characters a step, compressed in a register.
 std::size_t squeeze_whitespace_avx512(const char* in, std::size_t n, char* out) noexcept;
 #endif
 // True when this processor can run squeeze_whitespace_avx512.
 bool squeeze_avx512_supported() noexcept;
 
-// The squeezer the library uses, chosen on first use: the AVX-512 one when the kernels in use
-// are AVX-512 ones too.
+// The squeezer the library uses, chosen on first use: the widest the kernels in use allow.
 inline squeeze_function active_squeeze() noexcept {
 #if defined(__x86_64__)
     static const squeeze_function active =
         best_kernel_level() == kernel_level::avx512 && squeeze_avx512_supported()
             ? squeeze_whitespace_avx512
-            : squeeze_whitespace_portable;
+            : (best_kernel_level() != kernel_level::scalar ? squeeze_whitespace_avx2
+                                                           : squeeze_whitespace_portable);
     return active;
 #else
     return squeeze_whitespace_portable;
