@@ -701,3 +701,128 @@ TEST(ErrorDecimal, UndefinedCodeEndsTheProcess) {
     EXPECT_EQ(outcome.standard_error,
               "Invalid status code value: 0x00000003 (vorn-core-error-decimal)\n");
 }
+
+// Rounding, division and splitting. The modes against Python's decimal module over many
+// generated cases run as the decimal_money_oracle test; here, the classic table of the modes
+// and the properties of splitting.
+namespace {
+
+using vc::rounding_mode;
+
+TEST(DecimalMoney, EveryModeOnTheClassicTable) {
+    // -2.9 -2.5 -2.1 2.1 2.5 2.9 rounded to integers, per mode.
+    const long long values[] = {-29, -25, -21, 21, 25, 29};
+    const struct {
+        rounding_mode mode;
+        long long expected[6];
+    } rows[] = {
+        {rounding_mode::half_even, {-3, -2, -2, 2, 2, 3}},
+        {rounding_mode::half_away_from_zero, {-3, -3, -2, 2, 3, 3}},
+        {rounding_mode::half_toward_zero, {-3, -2, -2, 2, 2, 3}},
+        {rounding_mode::toward_zero, {-2, -2, -2, 2, 2, 2}},
+        {rounding_mode::away_from_zero, {-3, -3, -3, 3, 3, 3}},
+        {rounding_mode::toward_negative, {-3, -3, -3, 2, 2, 2}},
+        {rounding_mode::toward_positive, {-2, -2, -2, 3, 3, 3}},
+    };
+    for (const auto& row : rows) {
+        for (int i = 0; i < 6; ++i) {
+            const vc::decimal r = vc::decimal(values[i], -1).round(0, row.mode);
+            EXPECT_EQ(r.get_number(), row.expected[i]) << values[i];
+            EXPECT_EQ(r.get_factor(), 0);
+            // The same through division: value × 10 / 10.
+            EXPECT_EQ(vc::decimal(values[i], 0).divide(10, 0, row.mode).get_number(),
+                      row.expected[i]);
+        }
+    }
+}
+
+TEST(DecimalMoney, ErrorsCallersCanTellApart) {
+    const vc::decimal one(1, 0);
+    EXPECT_THROW(one.divide(0, 2), std::domain_error);
+    EXPECT_THROW(one.divide(vc::decimal(0, -5), 2), std::domain_error);
+    EXPECT_THROW(vc::decimal(INT64_MIN, 0).divide(-1, 0), std::overflow_error);
+    EXPECT_THROW(one.round(32769), std::overflow_error);  // factor -32769
+    EXPECT_EQ(vc::decimal(0, 0).round(32768).get_factor(), INT16_MIN);
+    EXPECT_THROW(one.round(2, static_cast<rounding_mode>(7)), std::invalid_argument);
+    EXPECT_THROW(one.split(0, 2), std::invalid_argument);
+    EXPECT_THROW(one.split({1, -1}, 2), std::invalid_argument);
+    EXPECT_THROW(one.split({0, 0}, 2), std::invalid_argument);
+    EXPECT_THROW(vc::decimal(1005, -3).split(2, 2), std::invalid_argument);  // 1.005 in cents
+    EXPECT_THROW(vc::decimal(INT64_MAX, 0).split(2, 2), std::overflow_error);
+}
+
+TEST(DecimalMoney, PartsAddUpAndStayWithinOneUnitOfTheirShare) {
+    std::mt19937_64 rng(17);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const auto units = static_cast<long long>(rng() >> (1 + rng() % 63)) * (rng() % 2 ? 1 : -1);
+        std::vector<long long> weights(1 + rng() % 12);
+        for (long long& w : weights) {
+            w = trial % 3 == 0 ? 1 : static_cast<long long>(rng() >> (rng() % 64 | 1)) % 1000;
+        }
+        if (trial % 3 != 0) {
+            weights[rng() % weights.size()] += 1;  // never all zero
+        }
+        const vc::decimal amount(units, -2);
+        const std::vector<vc::decimal> parts =
+            trial % 3 == 0 ? amount.split(weights.size(), 2) : amount.split(weights, 2);
+        ASSERT_EQ(parts.size(), weights.size());
+        int128 sum = 0;
+        int128 total = 0;
+        for (long long w : weights) {
+            total += w;
+        }
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            ASSERT_EQ(parts[i].get_factor(), -2);
+            sum += parts[i].get_number();
+            // |part - units × w / total| < 1, in whole numbers.
+            const int128 gap = int128{parts[i].get_number()} * total - int128{units} * weights[i];
+            EXPECT_LT(gap < 0 ? -gap : gap, total) << units << " part " << i;
+        }
+        EXPECT_TRUE(sum == units) << units;
+    }
+    // Ties go to the earlier parts, whatever the sign.
+    const auto numbers = [](const std::vector<vc::decimal>& parts) {
+        std::vector<long long> n;
+        for (const vc::decimal& p : parts) {
+            n.push_back(p.get_number());
+        }
+        return n;
+    };
+    EXPECT_EQ(numbers(vc::decimal(100, 0).split(3, 2)), (std::vector<long long>{3334, 3333, 3333}));
+    EXPECT_EQ(numbers(vc::decimal(-2, -2).split(3, 2)), (std::vector<long long>{-1, -1, 0}));
+    EXPECT_EQ(numbers(vc::decimal(10, 0).split({1, 2, 0}, 0)), (std::vector<long long>{3, 7, 0}));
+}
+
+TEST(DecimalMoney, ReaderLimits) {
+    const vc::value_converter<vc::decimal> reader(',');
+    const vc::decimal_limits money{4, 12};
+    const struct {
+        std::string_view text;
+        bool accepted;
+    } cases[] = {
+        {"999999999999,9999", true},
+        {"-999999999999,9999", true},
+        {"0000000000001,5", true},
+        {"0,1234", true},
+        {"1234567890123", false},
+        {"1,23456", false},
+        {"-1234567890123,1", false},
+        {"12,5x", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        vc::decimal out(7, 7);
+        const vc::converter_status status =
+            reader.make_value(out, c.text.data(), c.text.size(), money);
+        EXPECT_EQ(status == vc::converter_status::success, c.accepted) << c.text;
+        if (!c.accepted) {
+            EXPECT_TRUE(out.get_number() == 7 && out.get_factor() == 7) << c.text;
+        }
+    }
+    vc::decimal out;
+    EXPECT_EQ(reader.make_value(out, "1,5", 3, {0, 1}), vc::converter_status::invalid_format);
+    EXPECT_EQ(reader.make_value(out, "12", 2, {0, 1}), vc::converter_status::invalid_format);
+    EXPECT_EQ(reader.make_value(out, "0,0", 3, {1, 0}), vc::converter_status::success);
+}
+
+}  // namespace

@@ -7,14 +7,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "decimal/decimal_block.hpp"
 #include "decimal/fixed_format.hpp"
 
 namespace vorn::core::v2 {
-
-struct decimal::block {
-    std::int16_t factor;
-    std::int64_t number;
-};
 
 namespace {
 
@@ -364,6 +360,36 @@ converter_status value_converter<decimal>::make_value(decimal& out, const char* 
     out.block_->number = static_cast<std::int64_t>(negative ? 0 - number : number);
     out.block_->factor = static_cast<std::int16_t>(-static_cast<int>(decimals));
     return converter_status::success;
+}
+
+}  // namespace vorn::core::v2
+
+namespace vorn::core::v2 {
+
+converter_status value_converter<decimal>::make_value(decimal& out, const char* text,
+                                                      std::size_t length,
+                                                      decimal_limits limits) const noexcept {
+    // The counts the limits apply to, from the text's shape; whatever else is wrong with it
+    // is left to the reader.
+    const char* p = text;
+    const char* const end = text + length;
+    if (p != end && *p == '-') {
+        ++p;
+    }
+    while (p != end && *p == '0') {
+        ++p;
+    }
+    const char* const significant = p;
+    while (p != end && *p >= '0' && *p <= '9') {
+        ++p;
+    }
+    const auto integer_digits = static_cast<std::size_t>(p - significant);
+    const std::size_t decimals =
+        p != end && *p == separator_ ? static_cast<std::size_t>(end - p - 1) : 0;
+    if (integer_digits > limits.max_integer_digits || decimals > limits.max_decimals) {
+        return converter_status::invalid_format;
+    }
+    return make_value(out, text, length);
 }
 
 }  // namespace vorn::core::v2

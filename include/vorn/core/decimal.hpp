@@ -23,10 +23,12 @@
 #define VORN_CORE_DECIMAL_HPP
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vorn/core/converters.hpp"
 #include "vorn/core/export.hpp"
@@ -35,6 +37,27 @@
 namespace vorn::core::v2 {
 
 class decimal;
+
+/// How a value between two results of the chosen scale is rounded. "Half" modes round to the
+/// nearer result and differ only at an exact tie.
+enum class rounding_mode : std::uint32_t {
+    half_even = 0,            ///< ties to the even last digit (banker's rounding)
+    half_away_from_zero = 1,  ///< ties away from zero (2.5 to 3, -2.5 to -3)
+    half_toward_zero = 2,     ///< ties toward zero (2.5 to 2, -2.5 to -2)
+    toward_zero = 3,          ///< truncation (2.9 to 2, -2.9 to -2)
+    away_from_zero = 4,       ///< any remainder away from zero (2.1 to 3, -2.1 to -3)
+    toward_negative = 5,      ///< floor (2.9 to 2, -2.1 to -3)
+    toward_positive = 6,      ///< ceiling (2.1 to 3, -2.9 to -2)
+};
+
+/// Limits a decimal reader applies on top of its grammar; a text past one is refused like a
+/// malformed one. The defaults limit nothing.
+struct decimal_limits {
+    /// Digits written after the separator ("1.50" has 2).
+    std::uint32_t max_decimals = UINT32_MAX;
+    /// Digits before the separator, leading zeros not counted ("007.5" has 1, "0.5" none).
+    std::uint32_t max_integer_digits = UINT32_MAX;
+};
 
 /// Reads a decimal from text: an optional "-", one or more ASCII digits, and optionally the
 /// separator followed by one or more digits, nothing else (no spaces, "+", exponent or
@@ -54,6 +77,10 @@ class VORN_CORE_API value_converter<decimal> {
     /// Returns success with the value in `out`, or invalid_format with `out` unchanged. Reads
     /// exactly `length` characters at `text`; never allocates or throws.
     converter_status make_value(decimal& out, const char* text, std::size_t length) const noexcept;
+    /// The same, also refusing (invalid_format, `out` unchanged) a text with more decimals or
+    /// integer digits than `limits` allows: {4, 12} reads amounts up to 999999999999.9999.
+    converter_status make_value(decimal& out, const char* text, std::size_t length,
+                                decimal_limits limits) const noexcept;
 
   private:
     char separator_ = '.';
@@ -136,6 +163,35 @@ class VORN_CORE_API decimal {
     decimal operator*(const decimal& other) const;
     /// This object becomes the product above; on std::overflow_error it is unchanged.
     decimal& operator*=(const decimal& other);
+
+    /// The value rounded to `decimals` places as `mode` says, with exactly that scale (factor
+    /// -decimals; a negative count rounds to tens, hundreds...). Exact: decimal(12345, -3)
+    /// rounded to 2 places half to even is decimal(1234, -2), and decimal(5, 0) to 2 places is
+    /// decimal(500, -2). Throws std::overflow_error only when the result does not fit (its
+    /// number in 64 bits, its factor in 16).
+    decimal round(int decimals, rounding_mode mode = rounding_mode::half_even) const;
+    /// This value divided by `divisor`, rounded to `decimals` places as `mode` says, from the
+    /// exact quotient. A zero divisor throws std::domain_error (never undefined behaviour);
+    /// a result that does not fit throws std::overflow_error, as round() does.
+    ///@{
+    decimal divide(const decimal& divisor, int decimals,
+                   rounding_mode mode = rounding_mode::half_even) const;
+    decimal divide(long long divisor, int decimals,
+                   rounding_mode mode = rounding_mode::half_even) const;
+    ///@}
+    /// This amount in `parts` parts of `decimals` places that add up exactly to it and each
+    /// differ from the exact share by less than one unit of the last place: every part gets
+    /// the share cut toward zero, and the units left over go one each to the first parts
+    /// (largest remainder, ties to the earlier part). decimal(100, 0).split(3, 2) is 33.34,
+    /// 33.33, 33.33. Throws std::invalid_argument for no parts or an amount with digits
+    /// beyond `decimals` places (it could not be split exactly), std::overflow_error when the
+    /// amount at that scale does not fit.
+    std::vector<decimal> split(std::size_t parts, int decimals) const;
+    /// The same in proportion to `weights` (none negative, not all zero): the part for weight
+    /// w is amount × w / sum, cut toward zero, and the units left over go one each to the parts
+    /// with the largest remainders, ties to the earlier part. Throws std::invalid_argument for
+    /// no weights, a negative weight or weights that are all zero, and as split(parts) does.
+    std::vector<decimal> split(const std::vector<long long>& weights, int decimals) const;
 
     /// Negative, zero or positive as this value is below, equal to or above other's, by exact
     /// value whatever the factors (decimal(10, -1) equals decimal(1, 0)); never overflows.
