@@ -2,9 +2,11 @@
 // is what to_string writes back at the scale read, up to leading zeros and the sign of a zero,
 // and that text reads back to the same number and factor. Acceptance is checked against a
 // slow rule of its own: [-]digits[separator digits], the number within 64 bits, at most 32768
-// decimals.
+// decimals. The same reader with limits on the decimals and integer digits (chosen from the
+// input's size) accepts exactly the accepted texts within them.
 //
 // Input: the first byte is the separator, the rest is the text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -61,6 +63,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vc::value_converter<vc::decimal> reader(separator);
     vc::decimal out(77, 3);
     const vc::converter_status status = reader.make_value(out, text.data(), text.size());
+
+    // With limits: accepted exactly when accepted without them and within both counts (the
+    // integer digits without leading zeros), and then the same value; `out` alone otherwise.
+    const vc::decimal_limits limits{static_cast<std::uint32_t>(size % 7),
+                                    static_cast<std::uint32_t>(size % 11)};
+    vc::decimal limited(77, 3);
+    const vc::converter_status limited_status =
+        reader.make_value(limited, text.data(), text.size(), limits);
+    if (status == vc::converter_status::success && !is_digit(separator)) {
+        const std::size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+        const std::size_t point = text.find(separator, sign);
+        const std::string integer =
+            text.substr(sign, point == std::string::npos ? point : point - sign);
+        const std::size_t significant =
+            integer.size() - std::min(integer.find_first_not_of('0'), integer.size());
+        const std::size_t places = point == std::string::npos ? 0 : text.size() - point - 1;
+        const bool within =
+            significant <= limits.max_integer_digits && places <= limits.max_decimals;
+        check((limited_status == vc::converter_status::success) == within);
+        check(within ? limited.get_number() == out.get_number() &&
+                           limited.get_factor() == out.get_factor()
+                     : limited.get_number() == 77 && limited.get_factor() == 3);
+    } else if (status != vc::converter_status::success) {
+        check(limited_status == vc::converter_status::invalid_format);
+    }
 
     std::string digits;
     std::size_t decimals = 0;

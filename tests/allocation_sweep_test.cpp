@@ -804,6 +804,30 @@ const scenario scenarios[] = {
              require(a * b == vc::decimal(29850, -3), "product");
          });
      }},
+    {"decimal", "round, divide and split", false,
+     [] {
+         const vc::decimal a(10000, -2);
+         armed([&] {
+             require(a.round(1) == vc::decimal(1000, -1) &&
+                         a.divide(3, 2) == vc::decimal(3333, -2) &&
+                         a.divide(vc::decimal(3, 0), 2) == vc::decimal(3333, -2),
+                     "rounded and divided");
+             const std::vector<vc::decimal> parts = a.split({1, 1, 1}, 2);
+             require(parts.size() == 3 && parts[0] == vc::decimal(3334, -2), "split");
+         });
+         require(a == vc::decimal(10000, -2), "left as it was");
+     }},
+    {"decimal", "round and divide in place, reading with limits", true,
+     [] {
+         vc::decimal a(12345, -3);
+         const vc::decimal half(5, -1);
+         armed([&] {
+             a.round_in_place(2).divide_in_place(half, 2).divide_in_place(2, 2);
+             require(vc::value_converter<vc::decimal>().make_value(a, "1.5", 3, {1, 1}) ==
+                         vc::converter_status::success,
+                     "limits");
+         });
+     }},
     {"decimal", "+=, -=, *=, assignment, comparisons, hash, converter", true,
      [] {
          vc::decimal a(1990, -2), b(15, -1), c;

@@ -749,6 +749,18 @@ TEST(DecimalMoney, ErrorsCallersCanTellApart) {
     EXPECT_THROW(one.split({0, 0}, 2), std::invalid_argument);
     EXPECT_THROW(vc::decimal(1005, -3).split(2, 2), std::invalid_argument);  // 1.005 in cents
     EXPECT_THROW(vc::decimal(INT64_MAX, 0).split(2, 2), std::overflow_error);
+
+    // The in-place forms: the same values, no allocation, unchanged on an exception.
+    vc::decimal amount(12345, -3);
+    {
+        allocation_counter counter;
+        amount.round_in_place(2, rounding_mode::half_away_from_zero).divide_in_place(3, 3);
+        EXPECT_EQ(counter.count(), 0U);
+    }
+    EXPECT_TRUE(amount.get_number() == 4117 && amount.get_factor() == -3);  // 12.35 / 3
+    EXPECT_THROW(amount.divide_in_place(vc::decimal(0, 0), 2), std::domain_error);
+    EXPECT_THROW(amount.round_in_place(40), std::overflow_error);
+    EXPECT_TRUE(amount.get_number() == 4117 && amount.get_factor() == -3);
 }
 
 TEST(DecimalMoney, PartsAddUpAndStayWithinOneUnitOfTheirShare) {

@@ -54,16 +54,19 @@ void check_mode(rounding_mode mode) {
 }
 
 // An exact quotient as its magnitude cut toward zero, the remainder and the divisor's
-// magnitude (0 <= remainder < divisor), and its sign.
-struct quotient {
-    uint128 cut;
-    uint128 remainder;
-    uint128 divisor;
+// magnitude (0 <= remainder < divisor), and its sign; in 64 bits where they fit.
+template <class Unsigned>
+struct basic_quotient {
+    Unsigned cut;
+    Unsigned remainder;
+    Unsigned divisor;
     bool negative;
 };
+using quotient = basic_quotient<uint128>;
 
 // The magnitude of the quotient rounded to an integer as `mode` says.
-uint128 rounded_magnitude(const quotient& q, rounding_mode mode) noexcept {
+template <class Unsigned>
+inline Unsigned rounded_magnitude(const basic_quotient<Unsigned>& q, rounding_mode mode) noexcept {
     if (q.remainder == 0) {
         return q.cut;
     }
@@ -84,7 +87,7 @@ uint128 rounded_magnitude(const quotient& q, rounding_mode mode) noexcept {
         case rounding_mode::half_away_from_zero:
         case rounding_mode::half_toward_zero: {
             // remainder against divisor - remainder: above, at or below one half.
-            const uint128 rest = q.divisor - q.remainder;
+            const Unsigned rest = q.divisor - q.remainder;
             if (q.remainder != rest) {
                 up = q.remainder > rest;
             } else {
@@ -98,9 +101,10 @@ uint128 rounded_magnitude(const quotient& q, rounding_mode mode) noexcept {
 }
 
 // The signed 64-bit number of a rounded quotient; throws when it does not fit.
-std::int64_t number_of(const quotient& q, rounding_mode mode) {
-    const uint128 m = rounded_magnitude(q, mode);
-    const uint128 limit = q.negative ? uint128{1} << 63 : uint128{INT64_MAX};
+template <class Unsigned>
+inline std::int64_t number_of(const basic_quotient<Unsigned>& q, rounding_mode mode) {
+    const Unsigned m = rounded_magnitude(q, mode);
+    const Unsigned limit = q.negative ? Unsigned{1} << 63 : Unsigned{INT64_MAX};
     if (m > limit) {
         throw_overflow();
     }
@@ -142,13 +146,20 @@ quotient divide_magnitudes(std::uint64_t a, int shift, std::uint64_t b, bool neg
 // The named fast path of divide(): a quotient whose numerator and divisor both fit in 64 bits
 // (a total at the result's scale divided by a count) takes one 64-bit division instead of a
 // 128-bit one. "divide_by_count" in bench/decimal_money_bench.cpp measures it.
-inline quotient divide_small(std::uint64_t a, std::uint64_t b, bool negative) noexcept {
+inline basic_quotient<std::uint64_t> divide_small(std::uint64_t a, std::uint64_t b,
+                                                  bool negative) noexcept {
     return {a / b, a % b, b, negative && a != 0};
 }
 
+// A result before it is stored: a decimal's number and factor.
+struct value {
+    std::int64_t number;
+    std::int16_t factor;
+};
+
 // number × 10^factor / (divisor × 10^divisor_factor) at `decimals` places.
-decimal divide_values(std::int64_t number, int factor, std::int64_t divisor, int divisor_factor,
-                      int decimals, rounding_mode mode) {
+value divided(std::int64_t number, int factor, std::int64_t divisor, int divisor_factor,
+              int decimals, rounding_mode mode) {
     check_mode(mode);
     if (divisor == 0) {
         throw std::domain_error("vorn::core::decimal: division by zero");
@@ -156,10 +167,43 @@ decimal divide_values(std::int64_t number, int factor, std::int64_t divisor, int
     const std::int16_t result_factor = factor_for(decimals);
     const int shift = factor - divisor_factor + decimals;
     const bool negative = (number < 0) != (divisor < 0);
-    const quotient q =
-        shift == 0 ? divide_small(magnitude(number), magnitude(divisor), negative)
-                   : divide_magnitudes(magnitude(number), shift, magnitude(divisor), negative);
-    return decimal(number_of(q, mode), result_factor);
+    if (shift == 0) {
+        return {number_of(divide_small(magnitude(number), magnitude(divisor), negative), mode),
+                result_factor};
+    }
+    return {
+        number_of(divide_magnitudes(magnitude(number), shift, magnitude(divisor), negative), mode),
+        result_factor};
+}
+
+// number × 10^factor at `decimals` places.
+value rounded(std::int64_t number, int factor, int decimals, rounding_mode mode) {
+    check_mode(mode);
+    const std::int16_t result_factor = factor_for(decimals);
+    const int shift = factor + decimals;
+    if (shift >= 0) {
+        // More places than the value has: exact, by multiplying out.
+        if (number == 0) {
+            return {0, result_factor};
+        }
+        if (shift > 19) {
+            throw_overflow();
+        }
+        const int128 exact = int128{number} * int128{powers_of_ten[shift]};
+        if (exact < INT64_MIN || exact > INT64_MAX) {
+            throw_overflow();
+        }
+        return {static_cast<std::int64_t>(exact), result_factor};
+    }
+    // Fewer places: the number divided by 10^-shift, rounded.
+    const std::uint64_t m = magnitude(number);
+    if (-shift <= 19) {
+        const std::uint64_t p = powers_of_ten[-shift];
+        return {number_of(basic_quotient<std::uint64_t>{m / p, m % p, p, number < 0}, mode),
+                result_factor};
+    }
+    // 10^38 stands for any larger power: m is below half of it.
+    return {number_of(quotient{0, m, power_of_ten(38), number < 0}, mode), result_factor};
 }
 
 // The amount number × 10^factor as a count of units of `decimals` places; throws
@@ -191,44 +235,41 @@ std::int64_t units_of(std::int64_t number, int factor, int decimals) {
 }  // namespace
 
 decimal decimal::round(int decimals, rounding_mode mode) const {
-    check_mode(mode);
-    const std::int16_t result_factor = factor_for(decimals);
-    const std::int64_t number = block_->number;
-    const int shift = block_->factor + decimals;
-    if (shift >= 0) {
-        // More places than the value has: exact, by multiplying out.
-        if (number == 0) {
-            return decimal(0, result_factor);
-        }
-        if (shift > 19) {
-            throw_overflow();
-        }
-        const int128 exact = int128{number} * int128{powers_of_ten[shift]};
-        if (exact < INT64_MIN || exact > INT64_MAX) {
-            throw_overflow();
-        }
-        return decimal(static_cast<std::int64_t>(exact), result_factor);
-    }
-    // Fewer places: the number divided by 10^-shift, rounded.
-    const std::uint64_t m = magnitude(number);
-    quotient q{0, m, 0, number < 0};
-    if (-shift <= 19) {
-        q.divisor = powers_of_ten[-shift];
-        q.cut = m / powers_of_ten[-shift];
-        q.remainder = m % powers_of_ten[-shift];
-    } else {
-        q.divisor = power_of_ten(38);  // stands for any larger power: m is below half of it
-    }
-    return decimal(number_of(q, mode), result_factor);
+    const value v = rounded(block_->number, block_->factor, decimals, mode);
+    return decimal(v.number, v.factor);
 }
 
 decimal decimal::divide(const decimal& divisor, int decimals, rounding_mode mode) const {
-    return divide_values(block_->number, block_->factor, divisor.block_->number,
-                         divisor.block_->factor, decimals, mode);
+    const value v = divided(block_->number, block_->factor, divisor.block_->number,
+                            divisor.block_->factor, decimals, mode);
+    return decimal(v.number, v.factor);
 }
 
 decimal decimal::divide(long long divisor, int decimals, rounding_mode mode) const {
-    return divide_values(block_->number, block_->factor, divisor, 0, decimals, mode);
+    const value v = divided(block_->number, block_->factor, divisor, 0, decimals, mode);
+    return decimal(v.number, v.factor);
+}
+
+decimal& decimal::round_in_place(int decimals, rounding_mode mode) {
+    const value v = rounded(block_->number, block_->factor, decimals, mode);
+    block_->number = v.number;
+    block_->factor = v.factor;
+    return *this;
+}
+
+decimal& decimal::divide_in_place(const decimal& divisor, int decimals, rounding_mode mode) {
+    const value v = divided(block_->number, block_->factor, divisor.block_->number,
+                            divisor.block_->factor, decimals, mode);
+    block_->number = v.number;
+    block_->factor = v.factor;
+    return *this;
+}
+
+decimal& decimal::divide_in_place(long long divisor, int decimals, rounding_mode mode) {
+    const value v = divided(block_->number, block_->factor, divisor, 0, decimals, mode);
+    block_->number = v.number;
+    block_->factor = v.factor;
+    return *this;
 }
 
 std::vector<decimal> decimal::split(std::size_t parts, int decimals) const {

@@ -179,6 +179,15 @@ class VORN_CORE_API decimal {
     decimal divide(long long divisor, int decimals,
                    rounding_mode mode = rounding_mode::half_even) const;
     ///@}
+    /// This object becomes round() or divide() of itself, without allocating (the forms above
+    /// each allocate their result's block). On an exception it is unchanged.
+    ///@{
+    decimal& round_in_place(int decimals, rounding_mode mode = rounding_mode::half_even);
+    decimal& divide_in_place(const decimal& divisor, int decimals,
+                             rounding_mode mode = rounding_mode::half_even);
+    decimal& divide_in_place(long long divisor, int decimals,
+                             rounding_mode mode = rounding_mode::half_even);
+    ///@}
     /// This amount in `parts` parts of `decimals` places that add up exactly to it and each
     /// differ from the exact share by less than one unit of the last place: every part gets
     /// the share cut toward zero, and the units left over go one each to the first parts
