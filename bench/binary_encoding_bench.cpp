@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Binary-to-text encodings: one-shot and streamed (4 KiB pieces) encoding and decoding of
 // 1 MiB, streamed in 5-byte pieces, and small inputs, against memcpy of the output size (the
 // limit), OpenSSL's EVP_EncodeBlock / EVP_DecodeBlock and a plain table loop for hex, each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Binary-to-text decoding options and line-wrapped encoding: what reading a text as canonical
 // or forgiving costs next to the standard reading, what decoding a MIME body (76-column lines
 // ended by CR LF) costs next to the same bytes as one unbroken line, and what writing lines

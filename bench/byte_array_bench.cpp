@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte storage: filling one byte at a time, appending pieces, copying; byte_array against
 // std::vector<unsigned char> and std::string in the same run.
 //

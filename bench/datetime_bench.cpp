@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calendar text forms: the date-time reader against compiling and matching the timestamp
 // pattern with std::regex on each call (and, for reference, with the pattern compiled once)
 // and against abseil's RFC 3339 parser; the writers against snprintf and abseil's formatter;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text both ways: to_string against snprintf("%.*Lf") and a string stream with a
 // separator facet, and the decimal reader against strtod with scaling and std::from_chars on
 // the integer and fraction parts. Each iteration handles one amount of a small mixed set.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Money arithmetic on decimals: rounding a computed amount held at 4 decimals to cents (half to
 // even and half away from zero) and dividing a total in cents by a count, into cents with ties
 // to even, both by a long long and by a decimal. Each is measured against what an application

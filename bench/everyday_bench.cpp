@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The everyday job: an audit-log tool over many short records, written once with this library
 // and once with what a C++ developer would pick otherwise, measured in the same run.
 //

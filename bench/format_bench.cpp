@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Formatting the library's values with {fmt}, beside {fmt}'s own formatting of the standard
 // types a caller would use instead: chrono time points and doubles.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time against input size for every entry point that reads or writes text, on adversarial
 // inputs: each is run at a small and a large size (16 times larger) and the table printed at
 // the end gives the ratio of the two times; about 16 is linear, about 256 quadratic. Rows whose

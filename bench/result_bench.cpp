@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status reporting: the cost of reporting one failure and of copying a stack, beside
 // absl::Status and a thrown exception, the peers a caller would use instead.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Numbers and text: the formatter against a regular-expression formatter and fmt, decimal
 // text against string streams and snprintf, and the stopwatch against the bare clock.
 #include <benchmark/benchmark.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Compares the exported ABI of the built library with the committed baseline.
 #   cmake/abi-check.sh <library>            check (CI)
 #   cmake/abi-check.sh --update <library>   write the baseline (a deliberate commit, with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fails when the library exports a dynamic symbol that is not part of vorn::core.
 #   check-exports.sh <library>
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Line and branch coverage of src/ by the test suites (GCC --coverage, gcovr).
 #
 #   cmake/coverage.sh            builds the coverage preset, runs the suites, prints the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages (the `package` preset, then cpack), checks their contents and
 # control fields, installs them with dpkg, builds and runs the package consumer against the
 # installed packages through the CMake package and through pkg-config, and removes them again.
@@ -98,6 +99,9 @@ has dev "${libdir#/}/cmake/vorn-core/vorn-core-config-version.cmake"
 has dev "${libdir#/}/cmake/vorn-core/vorn-core-targets.cmake"
 has dev "${libdir#/}/pkgconfig/vorn-core.pc"
 lacks dev "libvorn-core\.so\.$version"
+# The licence travels with each package, as Debian's copyright file.
+has runtime "usr/share/doc/$runtime/copyright"
+has dev "usr/share/doc/$dev/copyright"
 # Everything of the library lives in the multiarch libdir, nothing in /usr/lib directly.
 ! grep -E '^usr/lib/[^/]+$' "$scratch/runtime.list" "$scratch/dev.list" | grep -v "/$multiarch" ||
     fail "files directly under /usr/lib"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Turns the contract comments of the public headers into Doxygen comments, in place.
 
 A block of `//` lines directly above a declaration (no blank line between, at namespace or
@@ -21,7 +22,7 @@ import sys
 SCOPE_HEAD = re.compile(
     r'^(?:template\s*<.*>\s*)?(?:extern\s+"C\+\+"\s*)?(?:inline\s+)?'
     r'(?:namespace|class|struct|union|enum)\b')
-MARKERS = re.compile(r'^//\s*(NOLINT|clang-format|IWYU|namespace\b)')
+MARKERS = re.compile(r'^//\s*(NOLINT|clang-format|IWYU|SPDX-License-Identifier|namespace\b)')
 
 
 def code_part(line):

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The `docs` target: the API reference of the public headers, built with Doxygen.
 # On by default when Doxygen is installed and this is the top-level project; never part of the
 # default build (`all`).

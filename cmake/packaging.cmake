@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Debian packages, laid out the way Debian names and splits a shared library:
 #   libvorn-core2     the shared library and its SONAME link             (component runtime)
 #   libvorn-core-dev  headers, the development link, the CMake package

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The style gate: clang-format over every C++ file of the project, clang-tidy (the root's
+# SPDX-License-Identifier: MIT
+# The style gate: every C++ file's opening lines (the licence, then what the file holds),
+# clang-format over every C++ file of the project, clang-tidy (the root's
 # .clang-tidy) over the library's sources and, through its header filter, the project's
 # headers. Exits non-zero on any format difference or any clang-tidy finding.
 #   cmake/style-check.sh [build dir with compile_commands.json]   (default: build/default)
@@ -18,6 +20,17 @@ mapfile -t cxx_files < <(git ls-files -- 'include/*.hpp' 'src/*.cpp' 'src/*.hpp'
 [ ${#cxx_files[@]} -gt 0 ] || { echo "style-check: no C++ files found" >&2; exit 1; }
 
 if [ "$what" = all ] || [ "$what" = format ]; then
+    # Every file opens with its licence line and then a comment saying what it holds.
+    echo "== opening lines (${#cxx_files[@]} files)"
+    for f in "${cxx_files[@]}"; do
+        if [ "$(sed -n 1p "$f")" != "// SPDX-License-Identifier: MIT" ]; then
+            echo "style-check: $f: the first line is not '// SPDX-License-Identifier: MIT'" >&2
+            status=1
+        elif ! sed -n 2p "$f" | grep -q '^//'; then
+            echo "style-check: $f: no comment saying what the file holds after the licence line" >&2
+            status=1
+        fi
+    done
     echo "== clang-format (${#cxx_files[@]} files)"
     if ! clang-format --dry-run -Werror "${cxx_files[@]}" 2>"${TMPDIR:-/tmp}/style-format.$$"; then
         cat "${TMPDIR:-/tmp}/style-format.$$"

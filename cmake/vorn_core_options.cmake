@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings shared by every target of the project.
 
 # Warnings for the project's own code. Third-party headers come in as system includes and

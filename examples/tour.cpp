@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A walk through libvorn-core: the road of one typical request.
 //
 // Build and run it from the top of the source tree with

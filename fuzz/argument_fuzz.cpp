@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status arguments from arbitrary bytes: every record reads back as its name and value cut to
 // the record's limits, in insertion order, and a lookup finds the first record of a name.
 #include <cstddef>

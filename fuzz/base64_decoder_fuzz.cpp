@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Base64 decoder on arbitrary text, one-shot and cut at fuzzer-chosen points.
 #include "binary_encoding_checks.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Base64url decoder on arbitrary text, one-shot, into a caller's buffer and cut at
 // fuzzer-chosen points.
 #include "binary_encoding_checks.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoders with their options (canonical, forgiving) on arbitrary text: one-shot against
 // streamed at fuzzer-chosen cuts, against the slow references, into a buffer of a
 // fuzzer-chosen capacity and appended to an array; the whitespace squeezers against each

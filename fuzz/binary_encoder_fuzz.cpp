@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both encoders on arbitrary bytes, fed whole and in fuzzer-chosen pieces, round-tripping
 // through their decoders.
 #include "binary_encoding_checks.hpp"

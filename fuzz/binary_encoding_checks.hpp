@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the binary-encoding fuzz targets check: a decoder and an encoder against the slow
 // reference, one-shot against streamed at the fuzzer's split points, the library's kernels
 // against every other kernel level this processor supports.

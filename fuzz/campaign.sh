@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A longer fuzzing campaign: runs every fuzz target for a while, then merges what it found
 # into fuzz/corpus/<target>/ with -merge=1 (only inputs that add coverage are kept).
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The date reader on arbitrary bytes: it accepts exactly the texts of the form YYYY-MM-DD or
 // -YYY-MM-DD (checked with std::regex), a text it accepts reads as the rolled-over calendar
 // date of its fields, and every date of the years 1 to 9999 written by the date writer reads

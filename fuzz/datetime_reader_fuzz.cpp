@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The date-time reader on arbitrary bytes: it accepts exactly what the timestamp pattern
 // matches with std::regex and reads what a slow std::chrono reference computes from the
 // pattern's groups; and every value of the years 1 to 4199 (all a datetime holds from year 1

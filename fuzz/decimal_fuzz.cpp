@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text and arithmetic on fuzzer-chosen values: to_string agrees byte for byte with the
 // exact digit-string reference, and a sum that fits comes back to the left operand when the
 // right one is subtracted again.

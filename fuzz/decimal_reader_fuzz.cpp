@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decimal reader on fuzzer-chosen text: a refusal leaves the output alone; an accepted text
 // is what to_string writes back at the scale read, up to leading zeros and the sign of a zero,
 // and that text reads back to the same number and factor. Acceptance is checked against a

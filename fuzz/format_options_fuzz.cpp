@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The format options parser of the {fmt} and std::format formatters on arbitrary bytes,
 // for each kind of value: it accepts exactly the format options of the grammar (checked with
 // std::regex), stops inside the text at the closing brace or the end, and reads the width and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strict RFC 3339 reader on arbitrary bytes: it accepts exactly what an independent check
 // accepts (a shape template, then std::chrono's calendar for the date) and reads the value
 // that check computes; and every wall clock from year 0 on, written with its milliseconds at

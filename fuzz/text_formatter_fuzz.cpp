@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text formatter on arbitrary bytes: the placeholders found are well formed, ordered and
 // exactly those of the standard regular expression on short texts, and make_string agrees
 // with a replacement from the last placeholder to the first; binding by number agrees with

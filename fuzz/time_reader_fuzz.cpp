@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The time reader on arbitrary bytes: it accepts exactly the texts of the form HH:MM:SS or
 // -H:MM:SS with an optional fraction of 1 to 32 digits (checked with std::regex), a text it
 // accepts reads as the carried sum of its fields with the fraction truncated to milliseconds,

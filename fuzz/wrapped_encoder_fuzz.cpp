@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The encoders with line breaks: one-shot, streamed at fuzzer-chosen cuts and into buffers of
 // the size needed and one less, against the unwrapped text broken by the slow reference; a
 // text broken at whitespace reads back forgivingly. The first byte picks the encoding and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every public operation under real allocation failure.
 //
 // Each scenario runs in a fresh child process (so every lazily built static is first used

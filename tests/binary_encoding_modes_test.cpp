@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoding options (canonical, forgiving), wrapped encoding and the forms that write into a
 // buffer of a given capacity: forgiving Base64 against the web platform's atob, wrapped
 // Base64 against Python's base64.encodebytes (both recorded in support/base64_oracle.inc),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Binary-to-text encodings: the encoder and decoder front-ends, the Base64 and hex rules, the
 // error_binary_encoding category, and the codecs with every kernel this processor supports
 // checked against a slow reference.

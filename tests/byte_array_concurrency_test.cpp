@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arrays on different threads share only the constant empty header; one array may be read by
 // many threads at once.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte storage: the block-size policy, the byte_array interface, its failures and the strong
 // guarantee under real allocation failure.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The converters from many threads at once: the failure values and the error_datetime instance
 // are built on first use by whichever thread comes first, and every call answers as it would
 // alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calendar values: date (day numbers and the rolling calendar), time (signed milliseconds),
 // datetime (wall clock, offset, instants) and the clock readers.
 #include <gtest/gtest.h>

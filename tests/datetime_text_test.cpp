@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text forms of the calendar values: the buffer protocol of the writers, the date, time and
 // date-time readers (against std::regex for the last), and the error_datetime category.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fixed-point decimal: storage, moves, exact arithmetic and comparisons, fixed-point text
 // (against an exact reference and a table worked out by Python's decimal module), reading text,
 // and the error_decimal category.

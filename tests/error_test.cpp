@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Error values, expected access and nullopt.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Formatting the library's values: {fmt}, streams, the library's own formatter and the names
 // of the enumerations. The std::format formatters run the same cases in std_format_check.cpp.
 #include <gtest/gtest.h>

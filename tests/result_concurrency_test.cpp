@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status family under contention: the item pool while the heap fails, the spare blocks
 // of stacks released on other threads, the std::error_category of each category.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status reporting: categories, stacks, arguments, the item pool, the conversion categories.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Part of the status suite built as C++17: there the place of a push comes from compiler
 // builtins, not from std::source_location.
 #include "vorn/core/result.hpp"

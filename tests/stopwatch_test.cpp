@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stopwatch: lap splits on the steady clock, copies and moves, and the process-ending
 // split before start.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text formatter: finding placeholders, binding replacements, building the text, the
 // typed front end, and the text view.
 

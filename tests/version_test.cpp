@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Version number and string.
 #include <gtest/gtest.h>
 

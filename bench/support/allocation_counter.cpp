@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interposed malloc family and global operator new for the benchmark programs: each call is
 // counted and forwarded to glibc's own entry points.
 #include "allocation_counter.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Heap allocations counted in benchmark programs.
 //
 // The benchmark programs interpose malloc, calloc, realloc and the global operator new (the

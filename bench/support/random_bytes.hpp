@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The payloads of the benchmarks: the same pseudo-random bytes in every program and run, so
 // that figures from different programs describe the same input.
 #ifndef VORN_CORE_BENCH_SUPPORT_RANDOM_BYTES_HPP

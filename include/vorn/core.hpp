@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core.hpp: every family of libvorn-core in one include.
 #ifndef VORN_CORE_HPP

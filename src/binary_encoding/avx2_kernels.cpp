@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // AVX2 kernels: 24 bytes to 32 Base64 characters and back, 16 bytes to 32 hex digits and 64
 // hex digits to 32 bytes per step. Compiled for baseline x86-64 with AVX2 enabled per
 // function, and only called when the processor has AVX2; the scalar kernels finish the tails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // AVX-512 kernels (F, BW, VL and VBMI): 48 bytes to 64 Base64 characters and back, 32 bytes to
 // 64 hex digits and 128 hex digits to 64 bytes per step, with masked loads and stores for the
 // tails so that nothing is read or written outside the caller's ranges. Compiled for baseline

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// Base64 over streams of chunks: the whole groups go to a kernel; the groups split between
+// chunks, the end marking and the padding rules are handled here.
 #include "binary_encoding/base64_codec.hpp"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Base64 (RFC 4648 section 4, "=" padding, no line breaks) over streams of chunks, on raw
 // buffers: the whole-group work goes to a kernel, the group that straddles two chunks and the
 // rules for padding and refusal are handled here.

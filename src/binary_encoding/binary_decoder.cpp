@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoder front-end: streamed decoding into one growing array, and the one-shot forms,
 // which keep no state record and write straight into their result or the caller's buffer.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The encoder front-end: streamed encoding into one growing buffer, and the one-shot forms,
 // which keep no state record and write straight into their result or the caller's buffer.
 //

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// byte_chain: the growing bytes of a stream, inside the record while short and in a chain of
+// doubling heap blocks beyond that.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The total size of a run of chunks, checked against size_t.
 #include "binary_encoding/chunks.hpp"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the streaming codecs share: the pieces of input they read as one stream, and what a
 // decoding step reports.
 #ifndef VORN_CORE_SRC_BINARY_ENCODING_CHUNKS_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The category of refused and incomplete Base64, Base64url and hex texts.
 #include <string_view>
 

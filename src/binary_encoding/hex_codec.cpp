@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// Hexadecimal over streams of chunks: digit pairs that may span two chunks, the whole runs
+// handed to a kernel.
 #include "binary_encoding/hex_codec.hpp"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hexadecimal text over streams of chunks, on raw buffers: two lower-case digits per byte,
 // high digit first. Decoding accepts both cases and pairs characters across chunk
 // boundaries; a pair holding anything but hex digits refuses the whole text, and so does an

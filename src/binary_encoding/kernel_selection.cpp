@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Choosing the kernels from the processor's features, once per process.
 #include "binary_encoding/kernels.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block kernels behind the Base64 and hex codecs: raw-pointer loops over whole groups, in a
 // portable scalar version and in SIMD versions chosen at run time from the processor's
 // features. The streaming logic (carries, padding, refusal) lives in the codecs above them;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The names of the encodings and of the decoding statuses, written to streams.
 #include <ostream>
 

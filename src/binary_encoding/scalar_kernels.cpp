@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The portable kernels: one group at a time through the tables. They are the reference the
 // SIMD kernels must agree with, and they finish the short tails the SIMD loops leave.
 #include "binary_encoding/kernels.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state records behind binary_encoder and binary_decoder, and what the two front-ends
 // share: which codec an encoding names, and how a run of groups of a given length is converted.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The alphabets of the two encodings and their reverse tables.
 #ifndef VORN_CORE_SRC_BINARY_ENCODING_TABLES_HPP
 #define VORN_CORE_SRC_BINARY_ENCODING_TABLES_HPP

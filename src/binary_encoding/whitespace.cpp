@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whitespace squeezers of the forgiving readers: a portable one in SSE2 blocks (part of
 // every x86-64 processor), and one in AVX-512 registers where the processor has VBMI2's
 // byte compression. The benchmark "decode_forgiving_mime" in bench/ measures them against

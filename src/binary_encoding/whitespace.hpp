@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Squeezing ASCII whitespace out of text before it is decoded, for the forgiving readers:
 // Base64 skips it anywhere, hex only between digit pairs.
 #ifndef VORN_CORE_SRC_BINARY_ENCODING_WHITESPACE_HPP

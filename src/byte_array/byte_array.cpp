@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// byte_array's members: insertion, removal and growth over the one storage block, with
+// sources that may lie inside the array itself.
 #include "vorn/core/byte_array.hpp"
 
 #include <algorithm>

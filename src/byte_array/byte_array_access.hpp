@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Library-internal access to a byte_array's storage, for code that writes its output straight
 // into an array (the encoders and decoders) and for white-box tests. Not installed, not
 // exported; everything here is inline over the exported interface.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The storage block behind byte_array: its header layout, allocation, growth and release.
 #include "byte_array/byte_array_impl.hpp"
 
 #include <bit>

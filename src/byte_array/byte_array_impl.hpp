@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The storage under byte_array: one malloc block per array, a 24-byte header followed by the
 // bytes, and a shared constant header for arrays that own no block.
 #ifndef VORN_CORE_SRC_BYTE_ARRAY_BYTE_ARRAY_IMPL_HPP

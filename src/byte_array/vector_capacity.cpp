@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The capacity a growing vector takes for n elements.
 #include <cstddef>
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Copying the short pieces the text and codec paths move most: a few bytes at a time.
 #ifndef VORN_CORE_SRC_COMMON_COPY_BYTES_HPP
 #define VORN_CORE_SRC_COMMON_COPY_BYTES_HPP

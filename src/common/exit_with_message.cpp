@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// Ending the process with a message on standard error, for inconsistencies that must not go on.
 #include "common/exit_with_message.hpp"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ending the process with a message, for conditions that cannot be reported to a caller.
 #ifndef VORN_CORE_SRC_COMMON_EXIT_WITH_MESSAGE_HPP
 #define VORN_CORE_SRC_COMMON_EXIT_WITH_MESSAGE_HPP

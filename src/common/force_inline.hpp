@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Marks the small helpers of the short-input paths that are inlined into every caller, even
 // where the optimiser's size heuristics would keep a call.
 #ifndef VORN_CORE_SRC_COMMON_FORCE_INLINE_HPP

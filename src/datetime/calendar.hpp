@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Day-number arithmetic shared by date, datetime and the text readers.
 #ifndef VORN_CORE_SRC_DATETIME_CALENDAR_HPP
 #define VORN_CORE_SRC_DATETIME_CALENDAR_HPP

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// date's members: construction from a civil date and the fields read back from the day number.
 #include "vorn/core/date.hpp"
 #include "datetime/calendar.hpp"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The text forms of date and time: their writers, and the converters that read and write them.
 #include <cstring>
 
 #include "datetime/calendar.hpp"

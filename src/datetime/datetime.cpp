@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// datetime's members: the wall clock and offset in one word, the clock readings and conversions
+// between offsets.
 #include <cstdint>
 #include <ctime>
 

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// The text forms of datetime: the reader that matches the fixed fields a word at a time, and
+// the writer.
 #include <cstdint>
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The category of refused date-time texts.
 #include <string>
 #include <string_view>

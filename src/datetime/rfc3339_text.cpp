@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strict RFC 3339 date-time reader and the writer that keeps milliseconds.
 #include <cstring>
 

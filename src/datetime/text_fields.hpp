@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pieces the date, time and date-time converters are built from: the number writer, the
 // signed leading field (year, hour) and the fixed-width field readers. All ASCII, no locale,
 // no allocation; inline so that the constant formats fold into the callers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The date and time text forms as building blocks: the date-time converters compose them.
 #ifndef VORN_CORE_SRC_DATETIME_TEXT_FORMS_HPP
 #define VORN_CORE_SRC_DATETIME_TEXT_FORMS_HPP

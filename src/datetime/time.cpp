@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// time's members: the millisecond count of a time of day and the fields read back from it.
 #include <cstdint>
 
 #include "datetime/calendar.hpp"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// decimal's members: exact sums, differences and products, comparison and hashing by value,
+// the fixed-point text, and the reader.
 #include "vorn/core/decimal.hpp"
 
 #include <climits>

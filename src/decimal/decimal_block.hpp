@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The heap block every decimal owns: its factor and number, in this order. Shared by the files
 // that implement decimal's members.
 #ifndef VORN_CORE_SRC_DECIMAL_DECIMAL_BLOCK_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The category of refused decimal texts.
 #include <cstddef>
 #include <string_view>

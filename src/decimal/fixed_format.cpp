@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixed-point text of a decimal value: rounding, the shape of the text, and writing it.
 #include "decimal/fixed_format.hpp"
 

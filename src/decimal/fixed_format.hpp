@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixed-point text of a decimal value, computed exactly in decimal digits.
 #ifndef VORN_CORE_SRC_DECIMAL_FIXED_FORMAT_HPP
 #define VORN_CORE_SRC_DECIMAL_FIXED_FORMAT_HPP

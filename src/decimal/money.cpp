@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What applications do with amounts beyond exact sums and products: rounding to a scale in a
 // chosen mode, division to a scale, and splitting an amount into parts that add up to it.
 // Every result comes from the exact value through 64- or 128-bit integers; only the last

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// error's copies, moves and destruction over its type-erased value.
 #include "vorn/core/error.hpp"
 
 namespace vorn::core::v2 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Argument records of status items: storage, lookup texts and the out-of-memory placeholder.
 #include <malloc.h>
 #include <cstdlib>

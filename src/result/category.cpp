@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The status category base: identity comparison and the end of the process on an undefined code.
 #include <cstdio>
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion categories: integral_conversion_error and converter_result_category.
 #include "vorn/core/result.hpp"
 

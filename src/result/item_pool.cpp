@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The static pool of status items used when the heap fails: lock-free slots claimed by bit.
 #include "result/item_pool.hpp"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The static pool that backs result::stack items when the heap is exhausted.
 #ifndef VORN_CORE_SRC_RESULT_ITEM_POOL_HPP
 #define VORN_CORE_SRC_RESULT_ITEM_POOL_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Private access to the status classes for the library's own implementation files.
 #ifndef VORN_CORE_SRC_RESULT_RESULT_ACCESS_HPP
 #define VORN_CORE_SRC_RESULT_RESULT_ACCESS_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The result stack and its items: pushing, releasing, copying, the queries and the argument
 // operations of an item.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the library sets up when it is loaded, before any client call.
 #include "result/item_pool.hpp"
 #include "result/success.hpp"

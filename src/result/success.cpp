@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The success category of an empty status stack.
 #include "result/success.hpp"
 
 #include <cstdlib>

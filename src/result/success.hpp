@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What an empty result::stack reports: the success category and the shared success item.
 #ifndef VORN_CORE_SRC_RESULT_SUCCESS_HPP
 #define VORN_CORE_SRC_RESULT_SUCCESS_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bridge to <system_error>: errno values as status codes, std::error_code values pushed
 // onto a stack, and the newest item of a stack as a std::error_code.
 #include <atomic>

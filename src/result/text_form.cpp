@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text form of a stack: one line per item, newest first.
 #include <ostream>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Per-thread spare blocks and detached list of the status family (see thread_state.hpp).
 #include "result/thread_state.hpp"
 

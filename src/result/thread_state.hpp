@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-thread state of the status family: spare heap blocks that a thread keeps from the
 // items and argument records it released, for its next pushes, and the argument list that an
 // empty stack hands out for writing.

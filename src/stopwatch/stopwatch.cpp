@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stopwatch: a start instant of the steady clock held in one owned block.
 #include "vorn/core/stopwatch.hpp"
 

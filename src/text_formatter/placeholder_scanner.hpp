@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding the placeholders "{N}" and "{N: parameters}" of a text.
 //
 // Defined here, inline, so that the parser's loop over a short message makes no calls but

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text formatter: placeholders found once by the parser, bindings kept in one arena, and
 // the text assembled in one pass into a result of the exact length.
 //

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// The library's version as a number and as text.
 #include "vorn/core/version.hpp"
 
 namespace vorn::core::v2 {

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the built library into a scratch prefix, then builds and runs a small consumer
 # program against the installed copy twice: through the CMake package and through pkg-config.
 #   check.sh <build dir> <scratch dir> [c++ compiler]

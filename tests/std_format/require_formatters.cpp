@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiled after vorn/core/format.hpp alone (-include): the formatters must be declared.
 #if !defined(VORN_CORE_HAS_STD_FORMATTERS)
 #error "vorn/core/format.hpp declared no formatters"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The std::format formatters, run through the same cases as the {fmt} ones. Built where the
 // standard library has <format> (the libcxx preset: clang with libc++); a plain program, since
 // the GoogleTest of the system is built for another standard library. Exits 1 on a failure.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interposed malloc, calloc and realloc, and operator new/delete routed through them.
 //
 // Defined in the test program itself, these definitions take precedence over the C library's

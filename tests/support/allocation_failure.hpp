@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Real allocation failure for tests.
 //
 // Every test program links this support code, which interposes malloc, calloc and realloc

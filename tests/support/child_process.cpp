@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// Running a test body in a child process and reporting how it ended (exit status, signal,
+// standard error).
 #include "child_process.hpp"
 
 #include <sys/types.h>

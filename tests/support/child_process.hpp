@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running code that ends the process, and checking how it ended.
 #ifndef VORN_CORE_TESTS_SUPPORT_CHILD_PROCESS_HPP
 #define VORN_CORE_TESTS_SUPPORT_CHILD_PROCESS_HPP

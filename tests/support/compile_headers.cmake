@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiles each public header on its own with COMPILER -std=c++STANDARD -fsyntax-only FLAGS.
 # Run as a CTest: cmake -DCOMPILER=... -DSTANDARD=17 -DFLAGS=... -DINCLUDE=... -DHEADERS=... -P
 set(failed "")

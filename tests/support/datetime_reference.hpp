@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A slow, independent reference for the date-time reader: the timestamp pattern matched with
 // std::regex, the groups converted with std::stoi and the calendar of std::chrono. Shared by
 // the test suite and the fuzz target.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs decimal rounding and division on cases read from standard input, one result line per
 // case, for decimal_money_oracle.py to compare with Python's decimal module. Input lines:
 //   r <number> <factor> <decimals> <mode>                                 round

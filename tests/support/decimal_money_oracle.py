@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Checks decimal round() and divide() against Python's decimal module.
 
 Usage: python3 decimal_money_oracle.py <path to decimal_money_driver>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A slow, obviously exact reference for decimal text, on strings of decimal digits.
 #ifndef VORN_TEST_DECIMAL_REFERENCE_HPP
 #define VORN_TEST_DECIMAL_REFERENCE_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Misuses of a described category that must not compile, one per value of MISUSE; MISUSE 0
 // is the valid category they all start from. Compiled (syntax only) by the status suite's
 // CTest entries, which expect each misuse's own diagnostic.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Slow, obviously correct Base64 and hex, written from the rules rather than for speed: the
 // yardstick for the library's codecs in tests and fuzz targets.
 #ifndef VORN_CORE_TESTS_SUPPORT_ENCODING_REFERENCE_HPP

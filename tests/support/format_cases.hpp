@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cases every formatter of the library's values passes, run for {fmt} by the formatting
 // suite and for std::format by the std::format check.
 //

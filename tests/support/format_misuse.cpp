@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Format strings that must not compile, checked at compile time by {fmt} (FORMAT_API 1) or by
 // std::format (FORMAT_API 2); MISUSE 0 is the valid string they all start from. Compiled
 // (syntax only) by CTest entries that expect the compiler to refuse each misuse.

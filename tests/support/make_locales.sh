@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Compiles a few real locales into <dir> so that the suites can run under them through LOCPATH,
 # even on a machine that has none installed. Needs localedef and the locale sources (Debian's
 # "locales" package); without them it creates nothing and the suites skip those cases.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A slow reference for the text formatter: placeholders found with the standard library's
 // regular expression, and the text built by replacing them from the last to the first.
 // Header-only, shared by the formatter's tests and its fuzz target.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/binary_encoding.hpp: streaming binary-to-text encoders and decoders, Base64,
 /// URL-safe Base64 and hexadecimal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/byte_array.hpp: a growable, contiguous sequence of unsigned bytes.
 ///

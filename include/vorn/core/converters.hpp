@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/converters.hpp: fixed text forms of date, time and datetime, both ways.
 ///

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/date.hpp: a calendar date stored as one Julian Day Number.
 ///

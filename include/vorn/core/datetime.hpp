@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/datetime.hpp: a wall-clock date and time at a fixed offset from UTC.
 ///

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/decimal.hpp: a fixed-point number and its locale-independent text.
 ///

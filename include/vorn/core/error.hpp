@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/error.hpp: a type-erased error value, the exception for a missing expected value,
 /// and the nullopt tag.

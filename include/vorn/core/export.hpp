@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/export.hpp: the one macro that marks the library's exported interface.
 ///

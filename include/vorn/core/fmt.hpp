@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/fmt.hpp: {fmt} formatters for the library's values.
 ///

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/format.hpp: std::format formatters for the library's values.
 ///

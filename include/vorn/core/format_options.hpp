@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/format_options.hpp: the format options of the library's values, shared by the
 /// {fmt} formatters of vorn/core/fmt.hpp and the std::format ones of vorn/core/format.hpp.

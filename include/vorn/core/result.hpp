@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/result.hpp: status reporting that keeps working when memory runs out.
 ///

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/stopwatch.hpp: elapsed time in milliseconds on the steady clock, lap by lap.
 ///

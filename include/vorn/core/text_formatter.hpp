@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/text_formatter.hpp: numbered placeholders in a text, filled by the caller.
 ///

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/time.hpp: a time of day, or a signed duration, in milliseconds.
 ///

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Uses the installed library through its umbrella header; exits 0 when it behaves.
 #include <cstdio>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The installed gmock matchers, used as a client's test would.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

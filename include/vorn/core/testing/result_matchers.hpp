@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// vorn/core/testing/result_matchers.hpp: gmock matchers for status stacks.
 ///
