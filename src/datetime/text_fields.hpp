@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/two_digits.hpp"
 #include "vorn/core/converters.hpp"
 
 namespace vorn::core::v2::detail {
@@ -64,24 +65,6 @@ inline converter_status append_number(const number_format& format, char* buffer,
     }
     used += count;
     return converter_status::success;
-}
-
-// The two digits of every number below 100, "00" to "99", back to back.
-inline constexpr struct two_digit_table {
-    char chars[200];
-    constexpr two_digit_table() : chars{} {
-        for (std::size_t v = 0; v < 100; ++v) {
-            chars[2 * v] = static_cast<char>('0' + v / 10);
-            chars[2 * v + 1] = static_cast<char>('0' + v % 10);
-        }
-    }
-} two_digits{};
-
-// Writes `value` (below 100) as two digits at `out`.
-inline void write_two_digits(char* out, std::uint32_t value) noexcept {
-    const std::size_t at = std::size_t{2} * value;
-    out[0] = two_digits.chars[at];
-    out[1] = two_digits.chars[at + 1];
 }
 
 // Appends `value` as exactly `digits` decimal digits (leading zeros) with the number writer.

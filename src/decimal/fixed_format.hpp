@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/two_digits.hpp"
+
 namespace vorn::core::v2::detail {
 
 // 10^0 to 10^19, every power of ten an unsigned 64-bit number holds.
@@ -40,16 +42,6 @@ inline int digit_count(std::uint64_t value) {
     return guess + 1 - (value < powers_of_ten[guess] ? 1 : 0);
 }
 
-inline constexpr char digit_pairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes the two digits of `pair` (below 100) at `out`.
-inline void write_pair(char* out, std::uint32_t pair) {
-    std::memcpy(out, digit_pairs + std::size_t{2} * pair, 2);
-}
-
 // Writes the decimal digits of `value` so that they end just before `end`; returns where
 // they begin. Eight digits at a time while the value is large, each eight split into two
 // independent halves in 32-bit arithmetic, then pairs.
@@ -60,20 +52,20 @@ inline char* write_digits(std::uint64_t value, char* end) {
         const std::uint32_t upper = low / 10000;
         const std::uint32_t lower = low % 10000;
         end -= 8;
-        write_pair(end, upper / 100);
-        write_pair(end + 2, upper % 100);
-        write_pair(end + 4, lower / 100);
-        write_pair(end + 6, lower % 100);
+        write_two_digits(end, upper / 100);
+        write_two_digits(end + 2, upper % 100);
+        write_two_digits(end + 4, lower / 100);
+        write_two_digits(end + 6, lower % 100);
     }
     auto rest = static_cast<std::uint32_t>(value);
     while (rest >= 100) {
         end -= 2;
-        write_pair(end, rest % 100);
+        write_two_digits(end, rest % 100);
         rest /= 100;
     }
     if (rest >= 10) {
         end -= 2;
-        write_pair(end, rest);
+        write_two_digits(end, rest);
     } else {
         *--end = static_cast<char>('0' + rest);
     }
@@ -90,7 +82,7 @@ inline void write_fraction_and_integer(Unsigned magnitude, char* end, std::size_
     std::size_t left = scale;
     for (; left >= 2; left -= 2) {
         p -= 2;
-        write_pair(p, static_cast<std::uint32_t>(magnitude % 100));
+        write_two_digits(p, static_cast<std::uint32_t>(magnitude % 100));
         magnitude /= 100;
     }
     if (left != 0) {
@@ -109,11 +101,11 @@ inline void write_fraction_and_integer(Unsigned magnitude, char* end, std::size_
     auto rest = static_cast<std::uint32_t>(magnitude);
     while (rest >= 100) {
         p -= 2;
-        write_pair(p, rest % 100);
+        write_two_digits(p, rest % 100);
         rest /= 100;
     }
     if (rest >= 10) {
-        write_pair(p - 2, rest);
+        write_two_digits(p - 2, rest);
     } else {
         p[-1] = static_cast<char>('0' + rest);
     }
