@@ -16,14 +16,7 @@ converter_status write_date_text(char* scratch, std::size_t& used, std::size_t c
     const civil_date c = civil_from_julian_day(julian_day);
     if (c.year >= 1 && c.year <= 9999) {
         // The usual years: the fields written directly, YYYY-MM-DD.
-        char* out = scratch + used;
-        const auto year = static_cast<std::uint32_t>(c.year);
-        write_two_digits(out, year / 100);
-        write_two_digits(out + 2, year % 100);
-        out[4] = '-';
-        write_two_digits(out + 5, c.month);
-        out[7] = '-';
-        write_two_digits(out + 8, c.day);
+        write_iso_date(scratch + used, static_cast<std::uint32_t>(c.year), c.month, c.day);
         used += 10;
         return converter_status::success;
     }

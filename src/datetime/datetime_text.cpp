@@ -179,13 +179,8 @@ converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t
             length = needed;
             return converter_status::buffer_too_small;
         }
-        const auto year = static_cast<std::uint32_t>(civil.year);
-        detail::write_two_digits(buffer, year / 100);
-        detail::write_two_digits(buffer + 2, year % 100);
-        buffer[4] = '-';
-        detail::write_two_digits(buffer + 5, civil.month);
-        buffer[7] = '-';
-        detail::write_two_digits(buffer + 8, civil.day);
+        detail::write_iso_date(buffer, static_cast<std::uint32_t>(civil.year), civil.month,
+                               civil.day);
         buffer[10] = 'T';
         // Whole seconds: the milliseconds are dropped, never rounded.
         const auto seconds = static_cast<std::uint32_t>(msecs_of_day) / 1000;

@@ -132,9 +132,8 @@ converter_status chars_converter<datetime>::make_chars_rfc3339(char* buffer, std
     const auto msecs = static_cast<std::uint32_t>(wall.msecs_of_day);
     // Every field has its fixed width and the scratch room for all of them: the appends
     // cannot fail.
-    detail::append_decimal(scratch, used, capacity, static_cast<std::uint32_t>(c.year), 4);
-    detail::append_separated(scratch, used, capacity, '-', c.month, 2);
-    detail::append_separated(scratch, used, capacity, '-', c.day, 2);
+    detail::write_iso_date(scratch, static_cast<std::uint32_t>(c.year), c.month, c.day);
+    used = 10;
     detail::append_separated(scratch, used, capacity, 'T', msecs / 3600000, 2);
     detail::append_separated(scratch, used, capacity, ':', msecs / 60000 % 60, 2);
     detail::append_separated(scratch, used, capacity, ':', msecs / 1000 % 60, 2);

@@ -67,6 +67,18 @@ inline converter_status append_number(const number_format& format, char* buffer,
     return converter_status::success;
 }
 
+// Writes the date YYYY-MM-DD at `out`, 10 characters, for a year from 0 to 9999: the one
+// writer of the date field of the date, date-time and RFC 3339 forms.
+inline void write_iso_date(char* out, std::uint32_t year, std::uint32_t month,
+                           std::uint32_t day) noexcept {
+    write_two_digits(out, year / 100);
+    write_two_digits(out + 2, year % 100);
+    out[4] = '-';
+    write_two_digits(out + 5, month);
+    out[7] = '-';
+    write_two_digits(out + 8, day);
+}
+
 // Appends `value` as exactly `digits` decimal digits (leading zeros) with the number writer.
 inline converter_status append_decimal(char* buffer, std::size_t& used, std::size_t& capacity,
                                        std::uint32_t value, std::uint32_t digits) noexcept {
