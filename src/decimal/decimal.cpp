@@ -153,6 +153,8 @@ decimal::decimal() : decimal(0, 0) {}
 
 decimal::decimal(long long number, short factor) : block_(new block{factor, number}) {
     static_assert(sizeof(decimal) == sizeof(void*), "a decimal is one owned pointer");
+    // Constructed by callers and passed to the exported readers: the separator alone.
+    static_assert(sizeof(value_converter<decimal>) == 1, "the decimal reader holds its separator");
     static_assert(
         offsetof(block, factor) == 0 && offsetof(block, number) == 8 && sizeof(block) == 16,
         "the block holds the factor, then the number");

@@ -32,6 +32,8 @@ static_assert(sizeof(string_view) == 16 && alignof(string_view) == 8,
 
 namespace v2 {
 
+static_assert(sizeof(text_formatter) == sizeof(void*), "a text_formatter is one owned pointer");
+
 struct argument::block {
     std::string name;
     std::string params;
