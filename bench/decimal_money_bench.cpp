@@ -100,6 +100,21 @@ std::vector<long long> unrounded_numbers() {
     return numbers;
 }
 
+// Times `operation(i)` on the inputs in turn, folding the number it returns into a sum kept
+// live, and counts items and heap blocks: the loop every figure below shares.
+template <class Operation>
+void time_each(benchmark::State& state, Operation operation) {
+    std::uint64_t sum = 0;
+    std::size_t i = 0;
+    bench::allocation_scope allocations(state);
+    for (auto _ : state) {
+        sum += operation(i);
+        benchmark::DoNotOptimize(sum);
+        i = (i + 1) & index_mask;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 std::vector<vc::decimal> unrounded_amounts(const std::vector<long long>& numbers) {
     std::vector<vc::decimal> amounts;
     amounts.reserve(numbers.size());
@@ -128,16 +143,10 @@ void round_vorn(benchmark::State& state, vc::rounding_mode mode) {
     if (!rounding_matches_peer(state, numbers, amounts, mode)) {
         return;
     }
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const vc::decimal cents = amounts[i].round(2, mode);
-        sum += static_cast<std::uint64_t>(cents.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(cents.get_number());
+    });
 }
 
 // The same into a decimal the caller keeps: round_in_place never allocates.
@@ -148,46 +157,28 @@ void round_vorn_in_place(benchmark::State& state, vc::rounding_mode mode) {
         return;
     }
     vc::decimal cents;
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         cents = amounts[i];
         cents.round_in_place(2, mode);
-        sum += static_cast<std::uint64_t>(cents.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(cents.get_number());
+    });
 }
 
 void round_int128(benchmark::State& state, vc::rounding_mode mode) {
     const std::vector<long long> numbers = unrounded_numbers();
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const int128 cents = rounded_quotient(numbers[i], 100, mode);
-        sum += static_cast<std::uint64_t>(cents);
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(cents);
+    });
 }
 
 void round_int128_into_decimal(benchmark::State& state, vc::rounding_mode mode) {
     const std::vector<long long> numbers = unrounded_numbers();
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const vc::decimal cents(static_cast<long long>(rounded_quotient(numbers[i], 100, mode)),
                                 static_cast<short>(-2));
-        sum += static_cast<std::uint64_t>(cents.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(cents.get_number());
+    });
 }
 
 BENCHMARK_CAPTURE(round_vorn, half_even, vc::rounding_mode::half_even);
@@ -289,17 +280,11 @@ void divide_by_count_vorn(benchmark::State& state) {
     if (!division_matches_peer(state, numbers, amounts, false)) {
         return;
     }
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const vc::decimal share =
             amounts[i].divide(counts[i % count_count], 2, vc::rounding_mode::half_even);
-        sum += static_cast<std::uint64_t>(share.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(share.get_number());
+    });
 }
 BENCHMARK(divide_by_count_vorn);
 
@@ -310,49 +295,31 @@ void divide_by_count_vorn_in_place(benchmark::State& state) {
         return;
     }
     vc::decimal share;
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         share = amounts[i];
         share.divide_in_place(counts[i % count_count], 2, vc::rounding_mode::half_even);
-        sum += static_cast<std::uint64_t>(share.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(share.get_number());
+    });
 }
 BENCHMARK(divide_by_count_vorn_in_place);
 
 void divide_by_count_int128(benchmark::State& state) {
     const std::vector<long long> numbers = total_numbers();
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const int128 share = divided_cents(numbers[i], counts[i % count_count]);
-        sum += static_cast<std::uint64_t>(share);
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(share);
+    });
 }
 BENCHMARK(divide_by_count_int128);
 
 void divide_by_count_int128_into_decimal(benchmark::State& state) {
     const std::vector<long long> numbers = total_numbers();
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const vc::decimal share(
             static_cast<long long>(divided_cents(numbers[i], counts[i % count_count])),
             static_cast<short>(-2));
-        sum += static_cast<std::uint64_t>(share.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(share.get_number());
+    });
 }
 BENCHMARK(divide_by_count_int128_into_decimal);
 
@@ -363,16 +330,10 @@ void divide_by_decimal_vorn(benchmark::State& state) {
     if (!division_matches_peer(state, numbers, amounts, true)) {
         return;
     }
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const vc::decimal share = amounts[i].divide(divisors[i], 2, vc::rounding_mode::half_even);
-        sum += static_cast<std::uint64_t>(share.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(share.get_number());
+    });
 }
 BENCHMARK(divide_by_decimal_vorn);
 
@@ -394,34 +355,22 @@ std::vector<scaled_count> scaled_counts() {
 void divide_by_decimal_int128(benchmark::State& state) {
     const std::vector<long long> numbers = total_numbers();
     const std::vector<scaled_count> divisors = scaled_counts();
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const int128 share = divided_cents(numbers[i], divisors[i].number, divisors[i].factor);
-        sum += static_cast<std::uint64_t>(share);
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(share);
+    });
 }
 BENCHMARK(divide_by_decimal_int128);
 
 void divide_by_decimal_int128_into_decimal(benchmark::State& state) {
     const std::vector<long long> numbers = total_numbers();
     const std::vector<scaled_count> divisors = scaled_counts();
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    bench::allocation_scope allocations(state);
-    for (auto _ : state) {
+    time_each(state, [&](std::size_t i) {
         const vc::decimal share(static_cast<long long>(divided_cents(numbers[i], divisors[i].number,
                                                                      divisors[i].factor)),
                                 static_cast<short>(-2));
-        sum += static_cast<std::uint64_t>(share.get_number());
-        benchmark::DoNotOptimize(sum);
-        i = (i + 1) & index_mask;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return static_cast<std::uint64_t>(share.get_number());
+    });
 }
 BENCHMARK(divide_by_decimal_int128_into_decimal);
 
