@@ -8,7 +8,7 @@
 #include "binary_encoding/state.hpp"
 #include "binary_encoding/whitespace.hpp"
 #include "byte_array/byte_array_access.hpp"
-#include "common/force_inline.hpp"
+#include "common/compiler.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2 {

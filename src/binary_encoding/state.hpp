@@ -24,7 +24,7 @@
 #include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
 #include "common/copy_bytes.hpp"
-#include "common/force_inline.hpp"
+#include "common/compiler.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2::detail {
