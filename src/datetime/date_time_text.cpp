@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The text forms of date and time: their writers, and the converters that read and write them.
+#include <cstdint>
 #include <cstring>
 
 #include "datetime/calendar.hpp"
@@ -11,58 +12,68 @@ namespace vorn::core::v2 {
 
 namespace detail {
 
-converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 long long julian_day) noexcept {
-    const civil_date c = civil_from_julian_day(julian_day);
-    if (c.year >= 1 && c.year <= 9999) {
-        // The usual years: the fields written directly, YYYY-MM-DD.
-        write_iso_date(scratch + used, static_cast<std::uint32_t>(c.year), c.month, c.day);
-        used += 10;
-        return converter_status::success;
-    }
-    // At least four digits; five places, so that a positive year may take all five while a
-    // negative one keeps four digits after its sign.
+namespace {
+
+// Any year from -9999 to 99999: the signed year of at least four digits, five places so that a
+// positive year may take all five while a negative one keeps four digits after its sign, then
+// -MM-DD.
+converter_status write_signed_year_date(char* scratch, std::size_t& used,
+                                        const civil_date& c) noexcept {
     if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
         return converter_status::invalid_format;
     }
-    converter_status status = append_separated(scratch, used, capacity, '-', c.month, 2);
-    if (status == converter_status::success) {
-        status = append_separated(scratch, used, capacity, '-', c.day, 2);
-    }
-    return status;
+    write_month_day(scratch + used, c.month, c.day);
+    used += 6;
+    return converter_status::success;
 }
 
-converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 int msecs) noexcept {
-    const clock_fields c = split_clock(msecs);
-    if (c.hour >= 0 && c.hour <= 99) {
-        // Non-negative hours of two digits: HH:MM:SS, then .mmm when there are milliseconds.
-        char* out = scratch + used;
-        write_two_digits(out, static_cast<std::uint32_t>(c.hour));
-        out[2] = ':';
-        write_two_digits(out + 3, c.minute);
-        out[5] = ':';
-        write_two_digits(out + 6, c.second);
-        used += 8;
-        if (c.milliseconds != 0) {
-            out[8] = '.';
-            out[9] = static_cast<char>('0' + c.milliseconds / 100);
-            write_two_digits(out + 10, c.milliseconds % 100);
-            used += 4;
-        }
-        return converter_status::success;
+// Appends .mmm when there are milliseconds.
+void append_milliseconds(char* scratch, std::size_t& used, std::uint32_t milliseconds) noexcept {
+    if (milliseconds != 0) {
+        write_milliseconds(scratch + used, milliseconds);
+        used += 4;
     }
+}
+
+// Hours from 0 to 99: HH:MM:SS straight from the two-digit table.
+// bench/datetime_bench.cpp: BM_writer/time
+void write_two_digit_hour_time(char* scratch, std::size_t& used, const clock_fields& c) noexcept {
+    write_clock(scratch + used, static_cast<std::uint32_t>(c.hour), c.minute, c.second);
+    used += 8;
+    append_milliseconds(scratch, used, c.milliseconds);
+}
+
+// Any hour from -99 to 999: the signed hour of at least two digits, then :MM:SS.
+converter_status write_signed_hour_time(char* scratch, std::size_t& used,
+                                        const clock_fields& c) noexcept {
     if (!append_signed_field(scratch, used, c.hour, 2, 3)) {
         return converter_status::invalid_format;
     }
-    converter_status status = append_separated(scratch, used, capacity, ':', c.minute, 2);
-    if (status == converter_status::success) {
-        status = append_separated(scratch, used, capacity, ':', c.second, 2);
+    write_minute_second(scratch + used, c.minute, c.second);
+    used += 6;
+    append_milliseconds(scratch, used, c.milliseconds);
+    return converter_status::success;
+}
+
+}  // namespace
+
+converter_status write_date_text(char* scratch, std::size_t& used, long long julian_day) noexcept {
+    const civil_date c = civil_from_julian_day(julian_day);
+    if (c.year < 1 || c.year > 9999) {
+        return write_signed_year_date(scratch, used, c);
     }
-    if (status == converter_status::success && c.milliseconds != 0) {
-        status = append_separated(scratch, used, capacity, '.', c.milliseconds, 3);
+    write_iso_date(scratch + used, static_cast<std::uint32_t>(c.year), c.month, c.day);
+    used += 10;
+    return converter_status::success;
+}
+
+converter_status write_time_text(char* scratch, std::size_t& used, int msecs) noexcept {
+    const clock_fields c = split_clock(msecs);
+    if (c.hour < 0 || c.hour > 99) {
+        return write_signed_hour_time(scratch, used, c);
     }
-    return status;
+    write_two_digit_hour_time(scratch, used, c);
+    return converter_status::success;
 }
 
 }  // namespace detail
@@ -79,15 +90,14 @@ constexpr long long failure_julian_day = detail::julian_day_from_civil(0, 0, 0);
 // buffer only when it is complete.
 template <std::size_t Longest, class Value>
 converter_status write_whole_form(char* buffer, std::size_t& length, Value value,
-                                  converter_status (*write)(char*, std::size_t&, std::size_t,
-                                                            Value) noexcept) {
+                                  converter_status (*write)(char*, std::size_t&, Value) noexcept) {
     if (length < Longest) {
         length = Longest;
         return converter_status::buffer_too_small;
     }
     char scratch[Longest];
     std::size_t used = 0;
-    const converter_status status = write(scratch, used, sizeof scratch, value);
+    const converter_status status = write(scratch, used, value);
     if (status != converter_status::success) {
         return status;
     }

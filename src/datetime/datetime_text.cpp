@@ -156,80 +156,26 @@ int offset_seconds(const char* designator) noexcept {
     return *designator == '-' ? -seconds : seconds;
 }
 
-}  // namespace
-
-converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t& length,
-                                                       datetime value) {
-    // Date, T, clock and offset take at most 11 + 1 + 8 + 6 characters.
-    char scratch[32];
+// Any year the date writer takes: its text, T, the time writer's text of the whole seconds and
+// the offset designator, built in a scratch area. Unlike the date and time writers, this one
+// asks for exactly what this value needs.
+converter_status write_any_year_datetime(char* buffer, std::size_t& length,
+                                         const detail::wall_clock_split& wall,
+                                         int offset) noexcept {
+    char scratch[detail::max_date_text + 1 + detail::max_time_text + detail::max_offset_text];
     std::size_t used = 0;
-    std::size_t capacity = sizeof scratch;
-    // The wall clock, split into its day and the millisecond of that day.
-    const int offset = value.get_offset();
-    const detail::wall_clock_split wall =
-        detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
-    const auto msecs_of_day = static_cast<int>(wall.msecs_of_day);
-
-    const detail::civil_date civil = detail::civil_from_julian_day_near(wall.julian_day);
-    if (civil.year >= 1 && civil.year <= 9999) {
-        // The usual years: YYYY-MM-DDTHH:MM:SS, then Z or ±HH:MM, a length known up front and
-        // written straight into the buffer.
-        const std::size_t needed = offset == 0 ? 20 : 25;
-        if (length < needed) {
-            length = needed;
-            return converter_status::buffer_too_small;
-        }
-        detail::write_iso_date(buffer, static_cast<std::uint32_t>(civil.year), civil.month,
-                               civil.day);
-        buffer[10] = 'T';
-        // Whole seconds: the milliseconds are dropped, never rounded.
-        const auto seconds = static_cast<std::uint32_t>(msecs_of_day) / 1000;
-        detail::write_two_digits(buffer + 11, seconds / 3600);
-        buffer[13] = ':';
-        detail::write_two_digits(buffer + 14, seconds / 60 % 60);
-        buffer[16] = ':';
-        detail::write_two_digits(buffer + 17, seconds % 60);
-        if (offset == 0) {
-            buffer[19] = 'Z';
-        } else {
-            // Whole minutes, at most 18 hours; leftover seconds of the offset are not written.
-            const auto magnitude = static_cast<std::uint32_t>(offset < 0 ? -offset : offset);
-            buffer[19] = offset < 0 ? '-' : '+';
-            detail::write_two_digits(buffer + 20, magnitude / 3600);
-            buffer[22] = ':';
-            detail::write_two_digits(buffer + 23, magnitude / 60 % 60);
-        }
-        length = needed;
-        return converter_status::success;
-    }
-
-    converter_status status =
-        detail::write_date_text(scratch, used, sizeof scratch, wall.julian_day);
+    converter_status status = detail::write_date_text(scratch, used, wall.julian_day);
     if (status != converter_status::success) {
         return status;
     }
     scratch[used++] = 'T';
     // Whole seconds: the milliseconds are dropped, never rounded.
-    status =
-        detail::write_time_text(scratch, used, sizeof scratch, msecs_of_day - msecs_of_day % 1000);
+    const auto msecs_of_day = static_cast<int>(wall.msecs_of_day);
+    status = detail::write_time_text(scratch, used, msecs_of_day - msecs_of_day % 1000);
     if (status != converter_status::success) {
         return status;
     }
-    if (offset == 0) {
-        scratch[used++] = 'Z';
-    } else {
-        // Whole minutes; leftover seconds of the offset are not written.
-        const auto magnitude = static_cast<unsigned int>(offset < 0 ? -offset : offset);
-        status = detail::append_separated(scratch, used, capacity, offset < 0 ? '-' : '+',
-                                          magnitude / 3600, 2);
-        if (status == converter_status::success) {
-            status = detail::append_separated(scratch, used, capacity, ':', magnitude / 60 % 60, 2);
-        }
-        if (status != converter_status::success) {
-            return status;
-        }
-    }
-    // Unlike the date and time writers, this one asks for exactly what this value needs.
+    used += detail::write_offset(scratch + used, offset);
     if (length < used) {
         length = used;
         return converter_status::buffer_too_small;
@@ -237,6 +183,22 @@ converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t
     std::memcpy(buffer, scratch, used);
     length = used;
     return converter_status::success;
+}
+
+}  // namespace
+
+converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t& length,
+                                                       datetime value) {
+    // The wall clock, split into its day and the millisecond of that day.
+    const int offset = value.get_offset();
+    const detail::wall_clock_split wall =
+        detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
+    const detail::civil_date civil = detail::civil_from_julian_day_near(wall.julian_day);
+    if (civil.year < 1 || civil.year > 9999) {
+        return write_any_year_datetime(buffer, length, wall, offset);
+    }
+    return detail::write_iso_datetime(buffer, length, civil,
+                                      static_cast<std::uint32_t>(wall.msecs_of_day), false, offset);
 }
 
 converter_status value_converter<datetime>::make_value(datetime& out, const char* text,

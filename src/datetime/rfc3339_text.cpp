@@ -118,42 +118,15 @@ converter_status value_converter<datetime>::make_value_rfc3339(datetime& out, co
 
 converter_status chars_converter<datetime>::make_chars_rfc3339(char* buffer, std::size_t& length,
                                                                datetime value) {
-    // Date, T, clock with fraction and offset take at most 10 + 1 + 12 + 6 characters.
-    char scratch[32];
-    std::size_t used = 0;
-    std::size_t capacity = sizeof scratch;
     const int offset = value.get_offset();
     const detail::wall_clock_split wall =
         detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
-    const detail::civil_date c = detail::civil_from_julian_day(wall.julian_day);
-    if (c.year < 0 || c.year > 9999) {
+    const detail::civil_date civil = detail::civil_from_julian_day_near(wall.julian_day);
+    if (civil.year < 0 || civil.year > 9999) {
         return converter_status::invalid_format;
     }
-    const auto msecs = static_cast<std::uint32_t>(wall.msecs_of_day);
-    // Every field has its fixed width and the scratch room for all of them: the appends
-    // cannot fail.
-    detail::write_iso_date(scratch, static_cast<std::uint32_t>(c.year), c.month, c.day);
-    used = 10;
-    detail::append_separated(scratch, used, capacity, 'T', msecs / 3600000, 2);
-    detail::append_separated(scratch, used, capacity, ':', msecs / 60000 % 60, 2);
-    detail::append_separated(scratch, used, capacity, ':', msecs / 1000 % 60, 2);
-    detail::append_separated(scratch, used, capacity, '.', msecs % 1000, 3);
-    if (offset == 0) {
-        scratch[used++] = 'Z';
-    } else {
-        // Whole minutes; leftover seconds of the offset are not written.
-        const auto magnitude = static_cast<std::uint32_t>(offset < 0 ? -offset : offset);
-        detail::append_separated(scratch, used, capacity, offset < 0 ? '-' : '+', magnitude / 3600,
-                                 2);
-        detail::append_separated(scratch, used, capacity, ':', magnitude / 60 % 60, 2);
-    }
-    if (length < used) {
-        length = used;
-        return converter_status::buffer_too_small;
-    }
-    std::memcpy(buffer, scratch, used);
-    length = used;
-    return converter_status::success;
+    return detail::write_iso_datetime(buffer, length, civil,
+                                      static_cast<std::uint32_t>(wall.msecs_of_day), true, offset);
 }
 
 }  // namespace vorn::core::v2

@@ -4,6 +4,7 @@
 #define VORN_CORE_SRC_DATETIME_TEXT_FORMS_HPP
 
 #include <cstddef>
+#include <cstdint>
 
 #include "datetime/calendar.hpp"
 #include "datetime/text_fields.hpp"
@@ -19,17 +20,39 @@ constexpr std::size_t max_time_text = 13;
 // The length of a time text with the longest fraction the readers take.
 constexpr std::size_t max_time_text_read = 9 + max_fraction_digits;
 
-// Appends the date text of the day `julian_day` at scratch[used]; the scratch holds `capacity`
-// characters, at least max_date_text of them past `used`. invalid_format for years outside
-// -9999 to 99999.
-converter_status write_date_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 long long julian_day) noexcept;
+// Appends the date text of the day `julian_day` at scratch[used], which has room for
+// max_date_text characters. invalid_format, with nothing written, for years outside -9999 to
+// 99999.
+converter_status write_date_text(char* scratch, std::size_t& used, long long julian_day) noexcept;
 
-// Appends the time text of the count `msecs` at scratch[used]; the scratch holds `capacity`
-// characters, at least max_time_text of them past `used`. invalid_format for hours outside
-// -99 to 999.
-converter_status write_time_text(char* scratch, std::size_t& used, std::size_t capacity,
-                                 int msecs) noexcept;
+// Appends the time text of the count `msecs` at scratch[used], which has room for
+// max_time_text characters. invalid_format, with nothing written, for hours outside -99 to 999.
+converter_status write_time_text(char* scratch, std::size_t& used, int msecs) noexcept;
+
+// Writes YYYY-MM-DDTHH:MM:SS, then .mmm when `with_milliseconds` is set, then the offset
+// designator, straight into `buffer` once `length` is known to hold them all: the date-time
+// text of the years 1 to 9999 (the fast path beside the writer of any year) and the RFC 3339
+// text. The year is 0 to 9999. Whole seconds drop the milliseconds, never round them.
+// bench/datetime_bench.cpp: BM_writer/datetime, BM_datetime_writer_rfc3339
+inline converter_status write_iso_datetime(char* buffer, std::size_t& length,
+                                           const civil_date& civil, std::uint32_t msecs_of_day,
+                                           bool with_milliseconds, int offset) noexcept {
+    const std::size_t clock_end = with_milliseconds ? 23 : 19;
+    const std::size_t needed = clock_end + (offset == 0 ? 1 : max_offset_text);
+    if (length < needed) {
+        length = needed;
+        return converter_status::buffer_too_small;
+    }
+    write_iso_date(buffer, static_cast<std::uint32_t>(civil.year), civil.month, civil.day);
+    buffer[10] = 'T';
+    const std::uint32_t seconds = msecs_of_day / 1000;
+    write_clock(buffer + 11, seconds / 3600, seconds / 60 % 60, seconds % 60);
+    if (with_milliseconds) {
+        write_milliseconds(buffer + 19, msecs_of_day % 1000);
+    }
+    length = clock_end + write_offset(buffer + clock_end, offset);
+    return converter_status::success;
+}
 
 // The value a refused date-time text leaves in `out`, -0001-11-30T00:00:00Z (date(0, 0, 0)
 // at midnight, offset 0), as milliseconds since the epoch; a compile-time constant, so that
