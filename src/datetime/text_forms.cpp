@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The text forms of date and time: their writers, and the converters that read and write them.
+// The text forms of date and of time (not of datetime): their writers, which the date-time
+// writer also builds on, and the date and time converters that read and write them.
 #include <cstdint>
 #include <cstring>
 
@@ -8,9 +9,7 @@
 #include "datetime/text_forms.hpp"
 #include "vorn/core/converters.hpp"
 
-namespace vorn::core::v2 {
-
-namespace detail {
+namespace vorn::core::v2::detail {
 
 namespace {
 
@@ -76,7 +75,9 @@ converter_status write_time_text(char* scratch, std::size_t& used, int msecs) no
     return converter_status::success;
 }
 
-}  // namespace detail
+}  // namespace vorn::core::v2::detail
+
+namespace vorn::core::v2 {
 
 namespace {
 
