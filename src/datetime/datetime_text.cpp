@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The text forms of datetime: the reader that matches the fixed fields a word at a time, and
 // the writer.
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -92,6 +93,44 @@ bool is_digit(char c) noexcept {
     return detail::decimal_digit(c) >= 0;
 }
 
+// Narrows [begin, end) to leave out the spaces at both ends.
+void strip_spaces(const char*& begin, const char*& end) noexcept {
+    while (begin != end && *begin == ' ') {
+        ++begin;
+    }
+    while (end != begin && end[-1] == ' ') {
+        --end;
+    }
+}
+
+// Matches the fixed fields at `text`, date, T and clock up to the seconds, three words that
+// overlap, and keeps their digit values. The text holds at least 20 characters.
+bool match_fixed_fields(const char* text, timestamp_parts& parts) noexcept {
+    return match_word<date_form>(load_word(text), parts.date_values) &&
+           match_word<clock_form>(load_word(text + 8), parts.clock_values) &&
+           match_word<second_form>(load_word(text + 11), parts.second_values);
+}
+
+// Past the fraction, a full stop and at least one digit, that may open at `p` (before `end`);
+// `p` itself when there is none, nullptr for a full stop without digits.
+const char* skip_fraction(const char* p, const char* end) noexcept {
+    if (*p != '.') {
+        return p;
+    }
+    const char* const digits_end = detail::end_of_digits(p + 1, end);
+    return digits_end == p + 1 ? nullptr : digits_end;
+}
+
+// Whether [p, end) is an offset designator: Z, or a sign, two digits, a colon and two digits.
+bool is_offset_designator(const char* p, const char* end) noexcept {
+    const std::ptrdiff_t length = end - p;
+    if (length == 1) {
+        return *p == 'Z';
+    }
+    return length == 6 && (*p == '+' || *p == '-') && is_digit(p[1]) && is_digit(p[2]) &&
+           p[3] == ':' && is_digit(p[4]) && is_digit(p[5]);
+}
+
 // Matches the whole text against the timestamp form in one pass without backtracking: spaces
 // are stripped from both ends (the timestamp itself starts with a digit and ends with Z or a
 // digit), the date and clock have fixed positions and are matched a word at a time, and the
@@ -99,50 +138,19 @@ bool is_digit(char c) noexcept {
 bool match_timestamp(const char* text, std::size_t length, timestamp_parts& parts) noexcept {
     const char* begin = text;
     const char* end = text + length;
-    while (begin != end && *begin == ' ') {
-        ++begin;
-    }
-    while (end != begin && end[-1] == ' ') {
-        --end;
-    }
+    strip_spaces(begin, end);
     // The shortest timestamp: date, T, clock, Z.
-    if (end - begin < 20) {
+    if (end - begin < 20 || !match_fixed_fields(begin, parts)) {
         return false;
     }
-    if (!match_word<date_form>(load_word(begin), parts.date_values) ||
-        !match_word<clock_form>(load_word(begin + 8), parts.clock_values) ||
-        !match_word<second_form>(load_word(begin + 11), parts.second_values)) {
+    const char* const time = begin + 11;
+    const char* const offset = skip_fraction(time + 8, end);
+    if (offset == nullptr || !is_offset_designator(offset, end)) {
         return false;
     }
-    const char* const p = begin + 11;
-    const char* q = p + 8;
-    if (*q == '.') {
-        const char* digits = ++q;
-        while (q != end && is_digit(*q)) {
-            ++q;
-        }
-        if (q == digits) {
-            return false;
-        }
-    }
-    if (q == end) {
-        return false;
-    }
-    if (*q == 'Z') {
-        if (end - q != 1) {
-            return false;
-        }
-    } else if (*q == '+' || *q == '-') {
-        if (end - q != 6 || !is_digit(q[1]) || !is_digit(q[2]) || q[3] != ':' || !is_digit(q[4]) ||
-            !is_digit(q[5])) {
-            return false;
-        }
-    } else {
-        return false;
-    }
-    parts.time = p;
-    parts.time_length = static_cast<std::size_t>(q - p);
-    parts.offset = q;
+    parts.time = time;
+    parts.time_length = static_cast<std::size_t>(offset - time);
+    parts.offset = offset;
     return true;
 }
 

@@ -26,14 +26,9 @@ int days_in_month(int year, int month) noexcept {
     return month == 2 && is_leap_year(year) ? 29 : days[month - 1];
 }
 
-// Reads the ASCII `text` as an RFC 3339 date-time: the day number and millisecond of the day
-// of its wall clock, and the offset in seconds. One pass, fixed positions but for the fraction.
-bool read_rfc3339(const char* text, std::size_t length, long long& julian_day, int& clock_msecs,
-                  int& offset) noexcept {
-    // The shortest text: date, separator, clock, Z.
-    if (length < 20) {
-        return false;
-    }
+// Reads the 10 characters YYYY-MM-DD at `text` as a day number, each field within its
+// calendar bounds.
+bool read_rfc3339_date(const char* text, long long& julian_day) noexcept {
     int year = 0;
     int month = 0;
     int day = 0;
@@ -42,56 +37,77 @@ bool read_rfc3339(const char* text, std::size_t length, long long& julian_day, i
         !bounded_field(text, 8, 2, 1, days_in_month(year, month), day)) {
         return false;
     }
-    const char separator = text[10];
-    if (separator != 'T' && separator != 't' && separator != ' ') {
-        return false;
-    }
+    julian_day = detail::julian_day_from_civil(static_cast<unsigned int>(day),
+                                               static_cast<unsigned int>(month), year);
+    return true;
+}
+
+bool is_rfc3339_separator(char c) noexcept {
+    return c == 'T' || c == 't' || c == ' ';
+}
+
+// Reads the 8 characters HH:MM:SS at `text` as milliseconds of the day; no leap second.
+bool read_rfc3339_clock(const char* text, int& msecs) noexcept {
     int hour = 0;
     int minute = 0;
     int second = 0;
-    if (text[13] != ':' || text[16] != ':' || !bounded_field(text, 11, 2, 0, 23, hour) ||
-        !bounded_field(text, 14, 2, 0, 59, minute) || !bounded_field(text, 17, 2, 0, 59, second)) {
+    if (text[2] != ':' || text[5] != ':' || !bounded_field(text, 0, 2, 0, 23, hour) ||
+        !bounded_field(text, 3, 2, 0, 59, minute) || !bounded_field(text, 6, 2, 0, 59, second)) {
+        return false;
+    }
+    msecs = ((hour * 60 + minute) * 60 + second) * 1000;
+    return true;
+}
+
+// Reads the fraction that may open at text[at], before `length`: a full stop and at least one
+// digit, the first three giving the milliseconds. Moves `at` past it.
+bool read_rfc3339_fraction(const char* text, std::size_t length, std::size_t& at,
+                           unsigned int& msecs) noexcept {
+    if (text[at] != '.') {
+        return true;
+    }
+    const std::size_t first = at + 1;
+    at = static_cast<std::size_t>(detail::end_of_digits(text + first, text + length) - text);
+    // Digits past the third only truncate: read at most three of them.
+    const std::size_t digits = at - first;
+    return detail::read_fraction_msecs(text + first, digits < 3 ? digits : 3, msecs);
+}
+
+// Reads the `length` characters at `text` as the offset designator, Z or z, or a sign and
+// HH:MM within a day, into seconds.
+bool read_rfc3339_offset(const char* text, std::size_t length, int& offset) noexcept {
+    if (length == 1 && (text[0] == 'Z' || text[0] == 'z')) {
+        offset = 0;
+        return true;
+    }
+    int hours = 0;
+    int minutes = 0;
+    if (length != 6 || (text[0] != '+' && text[0] != '-') || text[3] != ':' ||
+        !bounded_field(text, 1, 2, 0, 23, hours) || !bounded_field(text, 4, 2, 0, 59, minutes)) {
+        return false;
+    }
+    const int seconds = (hours * 60 + minutes) * 60;
+    offset = text[0] == '-' ? -seconds : seconds;
+    return true;
+}
+
+// Reads the ASCII `text` as an RFC 3339 date-time: the day number and millisecond of the day
+// of its wall clock, and the offset in seconds. One pass, fixed positions but for the fraction.
+bool read_rfc3339(const char* text, std::size_t length, long long& julian_day, int& clock_msecs,
+                  int& offset) noexcept {
+    // The shortest text: date, separator, clock, Z.
+    if (length < 20) {
         return false;
     }
     std::size_t at = 19;
     unsigned int fraction = 0;
-    if (text[at] == '.') {
-        const std::size_t first = ++at;
-        while (at < length && detail::decimal_digit(text[at]) >= 0) {
-            ++at;
-        }
-        // Digits past the third only truncate: read at most three of them.
-        const std::size_t digits = at - first;
-        if (digits == 0 ||
-            !detail::read_fraction_msecs(text + first, digits < 3 ? digits : 3, fraction)) {
-            return false;
-        }
-    }
-    if (at == length) {
+    if (!read_rfc3339_date(text, julian_day) || !is_rfc3339_separator(text[10]) ||
+        !read_rfc3339_clock(text + 11, clock_msecs) ||
+        !read_rfc3339_fraction(text, length, at, fraction) ||
+        !read_rfc3339_offset(text + at, length - at, offset)) {
         return false;
     }
-    const char designator = text[at];
-    if (designator == 'Z' || designator == 'z') {
-        if (length - at != 1) {
-            return false;
-        }
-        offset = 0;
-    } else if (designator == '+' || designator == '-') {
-        int offset_hours = 0;
-        int offset_minutes = 0;
-        if (length - at != 6 || text[at + 3] != ':' ||
-            !bounded_field(text, at + 1, 2, 0, 23, offset_hours) ||
-            !bounded_field(text, at + 4, 2, 0, 59, offset_minutes)) {
-            return false;
-        }
-        offset = (offset_hours * 60 + offset_minutes) * 60;
-        offset = designator == '-' ? -offset : offset;
-    } else {
-        return false;
-    }
-    julian_day = detail::julian_day_from_civil(static_cast<unsigned int>(day),
-                                               static_cast<unsigned int>(month), year);
-    clock_msecs = ((hour * 60 + minute) * 60 + second) * 1000 + static_cast<int>(fraction);
+    clock_msecs += static_cast<int>(fraction);
     return true;
 }
 
