@@ -524,10 +524,9 @@ VORN_CORE_FORCE_INLINE byte_array decode_new(const decode_rules& rules, const ch
     }
     // A block of the bound's size, taken directly: the array is new, nothing to move. The
     // bound is at most three quarters of the text's size, so within what an array may hold.
-    core::detail::byte_array_impl* const block = core::detail::allocate_block(bound);
+    core::detail::byte_array_impl* const block = detail::allocate_block(bound);
     access::header(bytes) = block;
-    const decode_result result =
-        decode_bounded(rules, text, size, core::detail::data_of(block), bound);
+    const decode_result result = decode_bounded(rules, text, size, detail::data_of(block), bound);
     status = result.status;
     if (result.status != decode_status::complete) {
         byte_array().swap(bytes);  // no block: the same array as for a text never fed

@@ -14,6 +14,7 @@
 
 namespace vorn::core::detail {
 
+// Frozen by the exported interface: byte_array names this friend in this namespace.
 struct byte_array_access {
     // Appends n bytes without initialising them and returns a pointer to the first; the
     // caller writes all n (or gives back the unwritten tail with truncate). Throws like
@@ -25,7 +26,7 @@ struct byte_array_access {
             // The same checks and block as grow(), through the exported reserve, so that this
             // stays usable from the tests too.
             if (n > SIZE_MAX - old_size) {
-                throw std::length_error(grow_length_error);
+                throw std::length_error(v2::detail::grow_length_error);
             }
             a.reserve(old_size + n);
         }

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <type_traits>
 
-namespace vorn::core::detail {
+namespace vorn::core::v2::detail {
 
 static_assert(sizeof(byte_array_impl) == byte_array_impl::header_size);
 static_assert(alignof(byte_array_impl) == 8);
@@ -37,6 +37,18 @@ static_assert([] {
 
 // Constant-initialised, so it exists before any code of the process runs.
 extern const byte_array_impl empty_impl{0, 0, byte_array_impl::header_size};
+
+}  // namespace vorn::core::v2::detail
+
+// The exported header type's members live in the namespace the interface gives them.
+namespace vorn::core::detail {
+
+using v2::detail::allocate_block;
+using v2::detail::block_size_for;
+using v2::detail::empty_header;
+using v2::detail::empty_impl;
+using v2::detail::grow_length_error;
+using v2::detail::max_data_size;
 
 byte_array_impl* byte_array_impl::allocate(std::size_t n) {
     if (n == 0) {
@@ -83,6 +95,10 @@ void byte_array_impl::grow(byte_array_impl*& ptr, std::size_t n) {
     }
 }
 
+}  // namespace vorn::core::detail
+
+namespace vorn::core::v2::detail {
+
 void set_size(byte_array_impl*& ptr, std::size_t n) {
     byte_array_impl::reallocate(ptr, n);
     if (ptr != &empty_impl) {
@@ -113,4 +129,4 @@ void fill(byte_array_impl* ptr, unsigned char value) noexcept {
     }
 }
 
-}  // namespace vorn::core::detail
+}  // namespace vorn::core::v2::detail

@@ -12,7 +12,9 @@
 
 #include "vorn/core/byte_array.hpp"
 
-namespace vorn::core::detail {
+namespace vorn::core::v2::detail {
+
+using core::detail::byte_array_impl;
 
 // The largest n whose block size, n + header_size, still fits in 64 bits: 2^64 - 25.
 inline constexpr std::size_t max_data_size = ~byte_array_impl::header_size;
@@ -92,6 +94,6 @@ inline const unsigned char* data_of(const byte_array_impl* ptr) noexcept {
     return reinterpret_cast<const unsigned char*>(ptr) + byte_array_impl::header_size;
 }
 
-}  // namespace vorn::core::detail
+}  // namespace vorn::core::v2::detail
 
 #endif

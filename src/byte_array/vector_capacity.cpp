@@ -10,7 +10,7 @@ namespace vorn::core::vector_impl {
 
 std::size_t get_new_vector_capacity(std::size_t n) noexcept {
     if (n <= 63) {
-        return detail::round_up_to_power_of_two(n);  // 0 for 0
+        return v2::detail::round_up_to_power_of_two(n);  // 0 for 0
     }
     const std::size_t base = n - n % 64;
     return base > SIZE_MAX - 64 ? 0 : base + 64;

@@ -138,11 +138,11 @@ namespace {
 // A block for `count` records of a list that has none: a spare block of this thread when it
 // is large enough, else a new one, at least large enough to be kept as a spare when released.
 void* new_record_block(std::size_t count) noexcept {
-    if (count <= detail::spare_record_capacity) {
-        if (void* spare = detail::take_spare_records()) {
+    if (count <= v2::detail::spare_record_capacity) {
+        if (void* spare = v2::detail::take_spare_records()) {
             return spare;
         }
-        count = detail::spare_record_capacity;
+        count = v2::detail::spare_record_capacity;
     }
     return std::malloc(count * sizeof(argument));
 }
@@ -189,12 +189,12 @@ void detail::result_access::append_all(argument_list& list, const named_text* ar
 void detail::result_access::release_records(argument_list& list) noexcept {
     argument* records = list.records_;
     if (records == nullptr || records == &out_of_memory_argument ||
-        records == &out_of_memory_argument + 1 || list.count_ > spare_record_capacity) {
+        records == &out_of_memory_argument + 1 || list.count_ > v2::detail::spare_record_capacity) {
         return;
     }
-    if ((list.count_ == spare_record_capacity ||
-         malloc_usable_size(records) >= spare_record_capacity * sizeof(argument)) &&
-        keep_spare_records(records)) {
+    if ((list.count_ == v2::detail::spare_record_capacity ||
+         malloc_usable_size(records) >= v2::detail::spare_record_capacity * sizeof(argument)) &&
+        v2::detail::keep_spare_records(records)) {
         list.records_ = nullptr;
         list.count_ = 0;
     }

@@ -20,6 +20,7 @@ bool category::operator!=(const category& other) const noexcept {
 }
 
 void category::show_invalid_value_message_and_exit(int code) const {
+    // Frozen text, as programs and their logs see it.
     static constexpr char prefix[] = "Invalid status code value: 0x";
     static constexpr char digits[] = "0123456789ABCDEF";
     constexpr std::size_t name_limit = 28;

@@ -18,10 +18,12 @@ integral_conversion_error& integral_conversion_error::instance() {
 integral_conversion_error::~integral_conversion_error() = default;
 
 const char* integral_conversion_error::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vorn-core-integralconversionerror";
 }
 
 const char* integral_conversion_error::get_message(int code) const {
+    // Frozen texts: programs compare and log these messages.
     switch (code) {
         case 1:
             return "The string value is too big for the target type";
@@ -55,10 +57,12 @@ converter_result_category& converter_result_category::instance() {
 converter_result_category::~converter_result_category() = default;
 
 const char* converter_result_category::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vornbase-core-converter_result_category";
 }
 
 const char* converter_result_category::get_message(int code) const {
+    // Frozen texts: programs compare and log these messages.
     switch (code) {
         case 1:
             return "Parâmetro do converter com valor inválido";

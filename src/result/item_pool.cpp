@@ -6,17 +6,18 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/compiler.hpp"
 #include "common/exit_with_message.hpp"
 #include "result/result_access.hpp"
 
-namespace vorn::core::v2::detail::item_pool {
+namespace vorn::core::v2::detail {
 
 namespace {
 
 using result::detail::result_access;
 using item = result::stack::item;
 
-constexpr std::size_t bitmap_bytes = slot_count / 8;
+constexpr std::size_t bitmap_bytes = item_pool_slots / 8;
 
 static_assert(std::atomic<std::uint8_t>::is_always_lock_free,
               "slots are claimed with single-byte compare-and-swap");
@@ -25,12 +26,12 @@ static_assert(std::atomic<std::uint8_t>::is_always_lock_free,
 std::atomic<std::uint8_t> occupancy_bitmap[bitmap_bytes];
 
 // The slots: one contiguous static block, slot i being the i-th item-sized cell.
-alignas(item) unsigned char static_storage[slot_count * sizeof(item)];
+alignas(item) unsigned char static_storage[item_pool_slots * sizeof(item)];
 
 void* get_pointer_from_index(std::size_t index) noexcept {
     // Every index comes from a scan of the 64-bit occupancy bitmap, so it is below
-    // slot_count; the check guards the storage against a fault in that scan.
-    if (index >= slot_count) {  // GCOVR_EXCL_BR_LINE: unreachable, see above
+    // item_pool_slots; the check guards the storage against a fault in that scan.
+    if (index >= item_pool_slots) {  // GCOVR_EXCL_BR_LINE: unreachable, see above
         // GCOVR_EXCL_START: unreachable, see above
         exit_with_message("static_storage::get_pointer_from_index: Index out of range", 1);
         // GCOVR_EXCL_STOP
@@ -39,7 +40,7 @@ void* get_pointer_from_index(std::size_t index) noexcept {
 }
 
 int lowest_clear_bit(std::uint8_t byte) noexcept {
-    return __builtin_ctz(~static_cast<unsigned int>(byte));
+    return count_trailing_zeros(~static_cast<std::uint32_t>(byte));
 }
 
 void release_pool_arguments() {
@@ -57,7 +58,7 @@ void release_pool_arguments() {
 
 }  // namespace
 
-void* claim() noexcept {
+void* claim_pool_item() noexcept {
 restart:
     for (std::size_t byte = 0; byte < bitmap_bytes; ++byte) {
         std::uint8_t seen = occupancy_bitmap[byte].load(std::memory_order_relaxed);
@@ -77,19 +78,20 @@ restart:
         }
         return get_pointer_from_index(byte * 8 + static_cast<std::size_t>(bit));
     }
+    // Frozen text, as programs and their logs see it.
     exit_with_message(
         "Não foi possível obter um espaço estático para a construção de um item "
         "(result::stack)",
         1);
 }
 
-bool owns(const void* p) noexcept {
+bool pool_owns(const void* p) noexcept {
     const auto address = reinterpret_cast<std::uintptr_t>(p);
     const auto start = reinterpret_cast<std::uintptr_t>(static_storage);
     return address >= start && address < start + sizeof(static_storage);
 }
 
-void release(const void* p) noexcept {
+void release_pool_item(const void* p) noexcept {
     const std::size_t index =
         (reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(static_storage)) /
         sizeof(item);
@@ -102,14 +104,14 @@ void release(const void* p) noexcept {
     }
 }
 
-void clear() noexcept {
+void clear_item_pool() noexcept {
     for (auto& byte : occupancy_bitmap) {
         byte.store(0, std::memory_order_relaxed);
     }
 }
 
-void register_exit_handler() noexcept {
+void register_item_pool_exit_handler() noexcept {
     std::atexit(release_pool_arguments);
 }
 
-}  // namespace vorn::core::v2::detail::item_pool
+}  // namespace vorn::core::v2::detail

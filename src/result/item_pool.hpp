@@ -5,26 +5,26 @@
 
 #include <cstddef>
 
-namespace vorn::core::v2::detail::item_pool {
+namespace vorn::core::v2::detail {
 
-inline constexpr std::size_t slot_count = 64;
+inline constexpr std::size_t item_pool_slots = 64;
 
 // Claims the lowest free slot and returns its (uninitialised) storage. Lock-free; ends the
 // process with a message when all slots are taken.
-void* claim() noexcept;
+void* claim_pool_item() noexcept;
 
 // True when `p` is the storage of one of the pool's slots.
-bool owns(const void* p) noexcept;
+bool pool_owns(const void* p) noexcept;
 
 // Gives back the slot whose storage is `p`. Giving back a free slot does nothing.
-void release(const void* p) noexcept;
+void release_pool_item(const void* p) noexcept;
 
 // Marks every slot free. Called once at load, before anything can claim a slot.
-void clear() noexcept;
+void clear_item_pool() noexcept;
 
 // Registers the exit handler that releases the arguments of items still in the pool.
-void register_exit_handler() noexcept;
+void register_item_pool_exit_handler() noexcept;
 
-}  // namespace vorn::core::v2::detail::item_pool
+}  // namespace vorn::core::v2::detail
 
 #endif

@@ -26,11 +26,11 @@ static_assert(sizeof(stack) == 2 * sizeof(void*), "a stack is its two sentinel l
 // Heap first (a block this thread released, else a new one); when the heap is exhausted, the
 // static pool.
 item* new_item(const category& c, int value, bool failed) noexcept {
-    void* where = detail::take_spare_item();
+    void* where = v2::detail::take_spare_item();
     if (where == nullptr) {
         where = std::malloc(sizeof(item));
         if (where == nullptr) {
-            where = v2::detail::item_pool::claim();
+            where = v2::detail::claim_pool_item();
         }
     }
     return result_access::construct_item(where, c, value, failed);
@@ -39,9 +39,9 @@ item* new_item(const category& c, int value, bool failed) noexcept {
 void delete_item(item* it) noexcept {
     result_access::release_records(result_access::arguments(*it));
     result_access::destroy_item(it);  // releases what the arguments still hold
-    if (v2::detail::item_pool::owns(it)) {
-        v2::detail::item_pool::release(it);
-    } else if (!detail::keep_spare_item(it)) {
+    if (v2::detail::pool_owns(it)) {
+        v2::detail::release_pool_item(it);
+    } else if (!v2::detail::keep_spare_item(it)) {
         std::free(it);
     }
 }
@@ -233,7 +233,7 @@ argument_list& stack::get_argument_range() noexcept {
         return static_cast<item*>(head_.next)->arguments_;
     }
     // An empty stack must not hand out the shared success item's list for writing.
-    return detail::fresh_detached_list();
+    return v2::detail::fresh_detached_list();
 }
 
 const argument_list& stack::get_argument_range() const noexcept {

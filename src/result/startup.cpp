@@ -8,8 +8,8 @@ namespace {
 
 struct library_startup {
     library_startup() noexcept {
-        item_pool::clear();
-        item_pool::register_exit_handler();
+        clear_item_pool();
+        register_item_pool_exit_handler();
         // Guarded one-time initialisation; its first call registers the destructor.
         success_category::instance();
         build_success_item();

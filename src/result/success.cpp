@@ -17,6 +17,7 @@ success_category& success_category::instance() {
 success_category::~success_category() = default;
 
 const char* success_category::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vorn-core-success";
 }
 

@@ -23,10 +23,12 @@ error_errno& error_errno::instance() {
 error_errno::~error_errno() = default;
 
 const char* error_errno::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vorn-core-error-errno";
 }
 
 const char* error_errno::get_message(int code) const {
+    // Frozen texts: programs compare and log these messages.
     // The C library's own table: fixed texts, the same in every locale and thread.
     const char* text = strerrordesc_np(code);
     return text != nullptr ? text : "Unknown error";
@@ -40,6 +42,7 @@ error_std_code& error_std_code::instance() {
 error_std_code::~error_std_code() = default;
 
 const char* error_std_code::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vorn-core-error-std-code";
 }
 

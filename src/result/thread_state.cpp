@@ -8,11 +8,14 @@
 
 #include "result/result_access.hpp"
 
-namespace vorn::core::v2::result::detail {
+namespace vorn::core::v2::detail {
 
-thread_local spare_blocks spares [[gnu::tls_model("initial-exec")]]{};
+thread_local spare_blocks spares VORN_CORE_INITIAL_EXEC_TLS{};
 
 namespace {
+
+using result::argument_list;
+using result::detail::result_access;
 
 // The list an empty stack hands out for writing; trivially destructible like the spares.
 struct detached_slot {
@@ -75,4 +78,4 @@ argument_list& fresh_detached_list() noexcept {
     return *list;
 }
 
-}  // namespace vorn::core::v2::result::detail
+}  // namespace vorn::core::v2::detail

@@ -13,9 +13,10 @@
 
 #include <cstddef>
 
+#include "common/compiler.hpp"
 #include "vorn/core/result.hpp"
 
-namespace vorn::core::v2::result::detail {
+namespace vorn::core::v2::detail {
 
 // Records in a spare record block: a block of this many records is kept when its list is
 // released with its item, and serves any addition of that many records or fewer.
@@ -36,7 +37,7 @@ struct spare_blocks {
 // registration allocates, and may fail). Initial-exec: found with one load from the thread
 // pointer rather than a call, on every push and release; the block is small enough for the
 // static TLS that the C library keeps for libraries.
-extern thread_local spare_blocks spares [[gnu::tls_model("initial-exec")]];
+extern thread_local spare_blocks spares VORN_CORE_INITIAL_EXEC_TLS;
 
 // Arranges for the key destructor to free this thread's spare blocks when it ends; false when
 // that cannot be arranged now (then nothing may be kept).
@@ -82,8 +83,8 @@ inline bool keep_spare_records(void* block) noexcept {
 // A fresh empty list of the calling thread, dropping what the previous call's caller wrote
 // to it. Nothing written reaches a stack; what is stored is freed by the next call or when the
 // thread ends, and when that cannot be arranged the list reads empty and stores nothing.
-argument_list& fresh_detached_list() noexcept;
+result::argument_list& fresh_detached_list() noexcept;
 
-}  // namespace vorn::core::v2::result::detail
+}  // namespace vorn::core::v2::detail
 
 #endif

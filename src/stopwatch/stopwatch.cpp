@@ -77,6 +77,7 @@ void stopwatch::reset() noexcept {
 
 std::int64_t stopwatch::split() {
     if (start_point_ == nullptr) {
+        // Frozen text, as programs and their logs see it, spelling included.
         detail::exit_with_message(
             "BUG FOUND! O método start() da classe stopwatch deve ser chamado antes do método "
             "split()",

@@ -270,6 +270,7 @@ class VORN_CORE_API binary_encoder {
     void finish_append(std::string& to) const;
 
   private:
+    // Frozen layout: the handle is this one pointer, compiled into every caller.
     detail::binary_encoder_impl* impl_;
 };
 
@@ -383,6 +384,7 @@ class VORN_CORE_API binary_decoder {
     decode_status finish_append(byte_array& to) const;
 
   private:
+    // Frozen layout: the handle is this one pointer, compiled into every caller.
     detail::binary_decoder_impl* impl_;
 };
 

@@ -33,6 +33,8 @@
 
 namespace vorn::core {
 
+// Frozen by the exported interface: this header type and the namespace it lives in are named in
+// the library's symbols, so they stay outside the vorn::core::v2::detail of the other internals.
 namespace detail {
 
 /// The header in front of the bytes of every array's heap block. Internal to the library: its
@@ -54,6 +56,7 @@ struct byte_array_access;
 
 }  // namespace detail
 
+// Frozen by the exported interface: callers link against this name, namespace included.
 namespace vector_impl {
 
 /// The capacity a growing vector should take to hold n elements: the next power of two for n
@@ -67,7 +70,7 @@ namespace v2 {
 
 class byte_array;
 
-namespace byte_array_detail {
+namespace detail {
 
 /// What a byte_array compares with as text: anything that converts to std::string_view.
 template <class Text>
@@ -84,7 +87,7 @@ inline int compare(std::string_view a, std::string_view b) noexcept {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-}  // namespace byte_array_detail
+}  // namespace detail
 
 /// A growable byte sequence. Iterators are plain pointers. An operation that may need more
 /// capacity (assign, copy assignment, insert, append, push_back, resize upwards, reserve) may
@@ -338,64 +341,64 @@ class VORN_CORE_API byte_array {
     }
     friend bool operator!=(const byte_array& a, const byte_array& b) noexcept { return !(a == b); }
     friend bool operator<(const byte_array& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(a.view(), b.view()) < 0;
+        return detail::compare(a.view(), b.view()) < 0;
     }
     friend bool operator<=(const byte_array& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(a.view(), b.view()) <= 0;
+        return detail::compare(a.view(), b.view()) <= 0;
     }
     friend bool operator>(const byte_array& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(a.view(), b.view()) > 0;
+        return detail::compare(a.view(), b.view()) > 0;
     }
     friend bool operator>=(const byte_array& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(a.view(), b.view()) >= 0;
+        return detail::compare(a.view(), b.view()) >= 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator==(const byte_array& a, const Text& b) noexcept {
         return a.view() == std::string_view(b);
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator==(const Text& a, const byte_array& b) noexcept {
         return std::string_view(a) == b.view();
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator!=(const byte_array& a, const Text& b) noexcept {
         return !(a.view() == std::string_view(b));
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator!=(const Text& a, const byte_array& b) noexcept {
         return !(std::string_view(a) == b.view());
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator<(const byte_array& a, const Text& b) noexcept {
-        return byte_array_detail::compare(a.view(), std::string_view(b)) < 0;
+        return detail::compare(a.view(), std::string_view(b)) < 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator<(const Text& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(std::string_view(a), b.view()) < 0;
+        return detail::compare(std::string_view(a), b.view()) < 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator<=(const byte_array& a, const Text& b) noexcept {
-        return byte_array_detail::compare(a.view(), std::string_view(b)) <= 0;
+        return detail::compare(a.view(), std::string_view(b)) <= 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator<=(const Text& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(std::string_view(a), b.view()) <= 0;
+        return detail::compare(std::string_view(a), b.view()) <= 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator>(const byte_array& a, const Text& b) noexcept {
-        return byte_array_detail::compare(a.view(), std::string_view(b)) > 0;
+        return detail::compare(a.view(), std::string_view(b)) > 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator>(const Text& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(std::string_view(a), b.view()) > 0;
+        return detail::compare(std::string_view(a), b.view()) > 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator>=(const byte_array& a, const Text& b) noexcept {
-        return byte_array_detail::compare(a.view(), std::string_view(b)) >= 0;
+        return detail::compare(a.view(), std::string_view(b)) >= 0;
     }
-    template <class Text, class = byte_array_detail::text_like<Text>>
+    template <class Text, class = detail::text_like<Text>>
     friend bool operator>=(const Text& a, const byte_array& b) noexcept {
-        return byte_array_detail::compare(std::string_view(a), b.view()) >= 0;
+        return detail::compare(std::string_view(a), b.view()) >= 0;
     }
 
   private:
@@ -424,6 +427,7 @@ class VORN_CORE_API byte_array {
         }
     }
 
+    // Frozen layout: the handle is this one pointer, compiled into every caller.
     core::detail::byte_array_impl* impl_;  ///< a heap block, or the shared empty header; never null
 };
 

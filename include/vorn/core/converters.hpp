@@ -246,7 +246,7 @@ class VORN_CORE_API error_datetime : public result::category {
     void create(result::stack::item& item, result::code<error_datetime, 1>,
                 const std::string& received) const;
     /// The same for a text read in place (a string view, a C string): no copy is made.
-    template <class Text, class = std::enable_if_t<result::detail::is_text_v<Text>>>
+    template <class Text, class = std::enable_if_t<detail::is_text_v<Text>>>
     void create(result::stack::item& item, result::code<error_datetime, 1>,
                 const Text& received) const noexcept {
         attach(item, std::string_view(received));

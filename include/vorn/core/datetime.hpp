@@ -128,6 +128,7 @@ class VORN_CORE_API datetime {
 
   private:
     /// Least significant bits first: the wall-clock milliseconds, then the offset.
+    // Frozen layout: one 64-bit word, passed by value across the library boundary.
     long long local_msecs_ : 47;
     long long offset_ : 17;
 };

@@ -84,6 +84,7 @@ class VORN_CORE_API value_converter<decimal> {
                                 decimal_limits limits) const noexcept;
 
   private:
+    // Frozen layout: the separator alone, so limits come as an argument, not as state.
     char separator_ = '.';
 };
 
@@ -123,6 +124,7 @@ class VORN_CORE_API decimal {
     decimal(const decimal& other);
     ///@}
     /// Copies: the source keeps its value.
+    // Frozen: every decimal owns a block at all times, so a move cannot leave the source empty.
     decimal(decimal&& other);
     ~decimal();
 
@@ -142,6 +144,8 @@ class VORN_CORE_API decimal {
     /// operand changes. Throws std::overflow_error exactly when the exact result at that factor
     /// does not fit in a signed 64-bit number.
     ///@{
+    // Frozen: the original non-const signatures, which programs link against; the const pair
+    // below was added beside them.
     decimal operator+(const decimal& other);
     decimal operator-(const decimal& other);
     ///@}
@@ -227,6 +231,7 @@ class VORN_CORE_API decimal {
   private:
     friend class value_converter<decimal>;
     struct block;
+    // Frozen layout: the handle is this one pointer, compiled into every caller.
     block* block_;
 };
 

@@ -60,14 +60,50 @@
 #include "vorn/core/export.hpp"
 
 namespace vorn::core::v2 {
-namespace result {
 
 namespace detail {
-struct result_access;
 
 // Types whose values are texts for an argument, taken as a std::string_view without a copy.
 template <class T>
 inline constexpr bool is_text_v = std::is_convertible_v<const T&, std::string_view>;
+
+// Integer values a push writes as decimal text (not bool, not the character types).
+template <class T>
+inline constexpr bool is_number_v =
+    std::is_same_v<T, short> || std::is_same_v<T, unsigned short> || std::is_same_v<T, int> ||
+    std::is_same_v<T, unsigned int> || std::is_same_v<T, long> ||
+    std::is_same_v<T, unsigned long> || std::is_same_v<T, long long> ||
+    std::is_same_v<T, unsigned long long>;
+
+// The text of one value given to a push: a text as it is, an integer in decimal.
+class argument_text {
+  public:
+    template <class T, std::enable_if_t<is_text_v<T>, int> = 0>
+    argument_text(const T& text) noexcept : text_(text) {}  // NOLINT: converts on purpose
+    template <class T, std::enable_if_t<is_number_v<T>, int> = 0>
+    argument_text(T number) noexcept {  // NOLINT: converts on purpose
+        const std::to_chars_result written =
+            std::to_chars(digits_, digits_ + sizeof digits_, number);
+        text_ = std::string_view(digits_, static_cast<std::size_t>(written.ptr - digits_));
+    }
+    // The view may point into the object itself.
+    argument_text(const argument_text&) = delete;
+    argument_text& operator=(const argument_text&) = delete;
+
+    std::string_view view() const noexcept { return text_; }
+
+  private:
+    std::string_view text_;
+    char digits_[24] = {};
+};
+}  // namespace detail
+
+namespace result {
+
+// Frozen by the exported interface: result_access and codes_must_be_nonzero_distinct_and_named
+// are named in the library's symbols, so they stay here rather than in vorn::core::v2::detail.
+namespace detail {
+struct result_access;
 }  // namespace detail
 
 /// One argument to attach: a name and a value, read where they are when they are stored.
@@ -136,6 +172,7 @@ class VORN_CORE_API category {
     /// Writes "Invalid status code value: 0xXXXXXXXX (name)" and a newline to standard error,
     /// where XXXXXXXX is the code as 8 upper-case hex digits and name is get_name() cut to 28
     /// characters, then ends the process with exit status 1.
+    // Kept for compatibility: the original way a category ends the process on an unknown code.
     [[noreturn]] void show_invalid_value_message_and_exit(int code) const;
 
     category(const category&) = delete;
@@ -172,6 +209,7 @@ class VORN_CORE_API argument {
     constexpr explicit argument(unsigned char value_offset) noexcept
         : value_offset_(value_offset), text_{} {}
 
+    // Frozen layout: exactly 256 bytes, as argument lists are arrays of these records.
     unsigned char value_offset_;  ///< name length + 1, or 255 for the out-of-memory mark
     char text_[255];              ///< name, NUL, value, NUL
 };
@@ -206,7 +244,7 @@ class VORN_CORE_API argument_list {
     ///@{
     void set_argument(std::string_view name, std::string_view value) noexcept;
     template <class Name, class Value,
-              class = std::enable_if_t<detail::is_text_v<Name> && detail::is_text_v<Value>>>
+              class = std::enable_if_t<v2::detail::is_text_v<Name> && v2::detail::is_text_v<Value>>>
     void set_argument(const Name& name, const Value& value) noexcept {
         set_argument(std::string_view(name), std::string_view(value));
     }
@@ -388,6 +426,7 @@ class VORN_CORE_API stack {
 
   private:
     friend struct detail::result_access;
+    // Frozen layout: the two sentinel links; stacks live in callers' frames.
     links head_;
 };
 
@@ -410,7 +449,7 @@ class VORN_CORE_API stack::item : private stack::links {
     ///@{
     void set_argument(std::string_view name, std::string_view value) noexcept;
     template <class Name, class Value,
-              class = std::enable_if_t<detail::is_text_v<Name> && detail::is_text_v<Value>>>
+              class = std::enable_if_t<v2::detail::is_text_v<Name> && v2::detail::is_text_v<Value>>>
     void set_argument(const Name& name, const Value& value) noexcept {
         set_argument(std::string_view(name), std::string_view(value));
     }
@@ -460,6 +499,7 @@ class VORN_CORE_API stack::item : private stack::links {
     item() noexcept = default;
     ~item() = default;
 
+    // Frozen layout: 48 bytes with the links, as the exported interface records it.
     std::int32_t value_;
     bool failed_;
     const category* category_;
@@ -635,36 +675,6 @@ namespace detail {
 // Reached only while a code list is checked at compile time: a list with a code 0, a code
 // given twice or a null text does not compile.
 VORN_CORE_API void codes_must_be_nonzero_distinct_and_named();
-
-// Integer values a push writes as decimal text (not bool, not the character types).
-template <class T>
-inline constexpr bool is_number_v =
-    std::is_same_v<T, short> || std::is_same_v<T, unsigned short> || std::is_same_v<T, int> ||
-    std::is_same_v<T, unsigned int> || std::is_same_v<T, long> ||
-    std::is_same_v<T, unsigned long> || std::is_same_v<T, long long> ||
-    std::is_same_v<T, unsigned long long>;
-
-// The text of one value given to a push: a text as it is, an integer in decimal.
-class argument_text {
-  public:
-    template <class T, std::enable_if_t<is_text_v<T>, int> = 0>
-    argument_text(const T& text) noexcept : text_(text) {}  // NOLINT: converts on purpose
-    template <class T, std::enable_if_t<is_number_v<T>, int> = 0>
-    argument_text(T number) noexcept {  // NOLINT: converts on purpose
-        const std::to_chars_result written =
-            std::to_chars(digits_, digits_ + sizeof digits_, number);
-        text_ = std::string_view(digits_, static_cast<std::size_t>(written.ptr - digits_));
-    }
-    // The view may point into the object itself.
-    argument_text(const argument_text&) = delete;
-    argument_text& operator=(const argument_text&) = delete;
-
-    std::string_view view() const noexcept { return text_; }
-
-  private:
-    std::string_view text_;
-    char digits_[24] = {};
-};
 }  // namespace detail
 
 /// The base of a category described by a table: derive Derived from
@@ -713,7 +723,7 @@ class described_category : public category {
                       "a push gives one value for each argument name of its code");
         if constexpr (sizeof...(Values) != 0) {
             const code_description& d = Derived::codes.entries[at];
-            const detail::argument_text texts[] = {values...};
+            const v2::detail::argument_text texts[] = {values...};
             named_text arguments[sizeof...(Values)];
             for (std::size_t i = 0; i < sizeof...(Values); ++i) {
                 arguments[i] = named_text{d.argument_names[i], texts[i].view()};
@@ -773,7 +783,7 @@ class VORN_CORE_API integral_conversion_error : public result::category {
     ///@}
     /// The same for a text read in place (a string view, a C string): no copy is made.
     template <int N, class Text,
-              class = std::enable_if_t<(N == 1 || N == 2) && result::detail::is_text_v<Text>>>
+              class = std::enable_if_t<(N == 1 || N == 2) && v2::detail::is_text_v<Text>>>
     void create(result::stack::item& item, result::code<integral_conversion_error, N>,
                 const Text& text) const noexcept {
         item.set_arguments({{"string_value", std::string_view(text)}});

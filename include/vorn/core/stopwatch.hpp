@@ -54,6 +54,7 @@ class VORN_CORE_API stopwatch {
     std::int64_t split();
 
   private:
+    // Frozen layout: the handle is this one pointer, compiled into every caller.
     std::int64_t* start_point_;  ///< nanoseconds since the steady clock's epoch
 };
 

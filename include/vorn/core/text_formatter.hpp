@@ -93,6 +93,7 @@ class VORN_CORE_API argument {
   private:
     friend class text_formatter;
     struct block;
+    // Frozen layout: the handle is this one pointer, compiled into every caller.
     block* block_;
 };
 
@@ -125,6 +126,7 @@ class VORN_CORE_API text_formatter {
 
     /// Copies of the placeholders in order of appearance; changing them changes nothing here.
     ///@{
+    // Frozen pair: the non-const form is the original signature; the const one was added.
     std::vector<argument> get_arguments();
     std::vector<argument> get_arguments() const;
     ///@}
@@ -132,18 +134,21 @@ class VORN_CORE_API text_formatter {
     /// True when some placeholder's digits are exactly n in decimal without leading zeros
     /// ("{07}" does not count for 7).
     ///@{
+    // Frozen pair: the non-const form is the original signature; the const one was added.
     bool has_arg_escape(unsigned long n) noexcept;
     bool has_arg_escape(unsigned long n) const noexcept;
     ///@}
     /// True when the first placeholder numbered n (as for has_arg_escape) has non-empty
     /// parameters; later placeholders with the same number are not consulted.
     ///@{
+    // Frozen pair: the non-const form is the original signature; the const one was added.
     bool has_arg_args(unsigned long n) noexcept;
     bool has_arg_args(unsigned long n) const noexcept;
     ///@}
 
     /// Binds `replacement` to every placeholder whose whole text is exactly `placeholder`
     /// ("{0}" and "{0: x}" are bound independently); binding again replaces the previous one.
+    // Kept for compatibility: the original way to bind by placeholder text.
     text_formatter& replace_arg_escape_impl(const std::string& placeholder,
                                             const std::string& replacement);
 
@@ -171,6 +176,7 @@ class VORN_CORE_API text_formatter {
 
   private:
     struct state;
+    // Frozen layout: the handle is this one pointer, compiled into every caller.
     state* state_;
 };
 

@@ -24,7 +24,7 @@
 
 #include "vorn/core/result.hpp"
 
-namespace vorn::core::v2::testing {
+namespace vorn::core::v2 {
 
 namespace detail {
 
@@ -69,6 +69,9 @@ inline bool is_status(const result::stack::item& it, const result::category& c, 
 }
 
 }  // namespace detail
+}  // namespace vorn::core::v2
+
+namespace vorn::core::v2::testing {
 
 /// Matches a stack that has not failed (it holds no item).
 inline ::testing::Matcher<const result::stack&> is_success() {
