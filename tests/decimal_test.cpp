@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "support/allocation_failure.hpp"
@@ -322,6 +323,24 @@ void expect_exact(unsigned int seed, int rounds) {
 
 TEST(Decimal, AgreesWithTheExactReference) {
     expect_exact(1, 20000);
+}
+
+// The short writer takes factors from 0 down to -precision at precisions up to 16, and 32-bit
+// magnitudes in 32-bit arithmetic: every side of those limits against the exact reference.
+TEST(Decimal, WritesAlikeOnBothSidesOfTheShortWriterLimits) {
+    const long long numbers[] = {0, 4294967295, 4294967296, -4294967296, int64_max, int64_min};
+    for (const long long number : numbers) {
+        for (const int factor : {1, 0, -1, -15, -16, -17}) {
+            for (unsigned int precision = 14; precision <= 18; ++precision) {
+                const vc::decimal d(number, static_cast<short>(factor));
+                const std::string text = exact(number, factor, precision, ',');
+                EXPECT_EQ(d.to_string(precision, ','), text) << number << "e" << factor;
+                std::string written(text.size(), '#');
+                EXPECT_EQ(d.to_chars(written.data(), written.size(), precision, ','), text.size());
+                EXPECT_EQ(written, text);
+            }
+        }
+    }
 }
 
 // Decimal ties: a number ending in 5 at one more decimal than printed.
@@ -643,6 +662,60 @@ TEST(Decimal, ReadsPlainDecimalTextOnly) {
     EXPECT_EQ(out.get_number(), 325);
 }
 
+// Texts of up to 18 characters are read without overflow checks. Leading zeros take a text
+// past that length without changing what it reads as, so each text near the limit must read
+// alike with them; the limits' edges are checked on their own.
+TEST(Decimal, ReadsAlikeOnBothSidesOfTheShortTextLimit) {
+    const vc::value_converter<vc::decimal> reader;
+    const auto read = [&reader](const std::string& text) {
+        vc::decimal out(77, 3);
+        const bool accepted =
+            reader.make_value(out, text.data(), text.size()) == vc::converter_status::success;
+        return std::make_tuple(accepted, out.get_number(), out.get_factor());
+    };
+    std::mt19937 random(29);
+    const char alphabet[] = "0123456789999.-x";
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(15 + random() % 4, '0');  // 15 to 18 characters
+        for (char& c : text) {
+            c = alphabet[random() % (sizeof alphabet - 1)];
+        }
+        const std::size_t digits = text[0] == '-' ? 1 : 0;
+        if (text.size() == digits || text[digits] < '0' || text[digits] > '9') {
+            continue;  // no integer digit: padding would give it one
+        }
+        for (const std::size_t zeros : {1, 2, 5, 30}) {
+            const std::string padded =
+                text.substr(0, digits) + std::string(zeros, '0') + text.substr(digits);
+            ASSERT_EQ(read(padded), read(text)) << text;
+        }
+    }
+    const struct {
+        std::string text;
+        bool accepted;
+        long long number;
+        short factor;
+    } edges[] = {
+        {"999999999999999999", true, 999999999999999999, 0},
+        {"-99999999999999999", true, -99999999999999999, 0},
+        {"-999999999999999999", true, -999999999999999999, 0},
+        {"9999999999999999999", false, 0, 0},
+        {"0.0000000000000001", true, 1, -16},
+        {"-0.000000000000001", true, -1, -15},
+        {"0.00000000000000001", true, 1, -17},
+        {"99999999.999999999", true, 99999999999999999, -9},
+        {"99999999999999999.", false, 0, 0},
+        {".99999999999999999", false, 0, 0},
+        {"-.9999999999999999", false, 0, 0},
+        {"99999999999999999-", false, 0, 0},
+    };
+    for (const auto& e : edges) {
+        EXPECT_EQ(read(e.text), std::make_tuple(e.accepted, e.accepted ? e.number : 77LL,
+                                                static_cast<short>(e.accepted ? e.factor : 3)))
+            << e.text;
+    }
+}
+
 TEST(Decimal, ReadsBackWhatItWrites) {
     std::mt19937_64 random(5);
     const char separators[] = {'.', ',', '\0', '-', 'x'};
@@ -836,6 +909,16 @@ TEST(DecimalMoney, ReaderLimits) {
     EXPECT_EQ(reader.make_value(out, "1,5", 3, {0, 1}), vc::converter_status::invalid_format);
     EXPECT_EQ(reader.make_value(out, "12", 2, {0, 1}), vc::converter_status::invalid_format);
     EXPECT_EQ(reader.make_value(out, "0,0", 3, {1, 0}), vc::converter_status::success);
+    // Integer digits counted past 19 decimals, and up to the full 19 digits of a number.
+    const std::string tiny = "0," + std::string(19, '0') + "1";
+    EXPECT_EQ(reader.make_value(out, tiny.data(), tiny.size(), {20, 0}),
+              vc::converter_status::success);
+    EXPECT_EQ(reader.make_value(out, tiny.data(), tiny.size(), {19, 19}),
+              vc::converter_status::invalid_format);
+    EXPECT_EQ(reader.make_value(out, "922337203685477580,7", 20, {1, 18}),
+              vc::converter_status::success);
+    EXPECT_EQ(reader.make_value(out, "922337203685477580,7", 20, {1, 17}),
+              vc::converter_status::invalid_format);
 }
 
 }  // namespace

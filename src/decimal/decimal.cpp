@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/compiler.hpp"
 #include "decimal/decimal_block.hpp"
 #include "decimal/fixed_format.hpp"
 
@@ -44,7 +45,7 @@ int128 scaled(std::int64_t number, int shift, bool& fits) {
     return static_cast<int128>(number) * static_cast<int128>(powers_of_ten[shift]);
 }
 
-[[noreturn]] __attribute__((cold, noinline)) void throw_overflow(const char* what) {
+[[noreturn]] VORN_CORE_COLD void throw_overflow(const char* what) {
     throw std::overflow_error(what);
 }
 
@@ -53,7 +54,7 @@ constexpr const char* difference_overflow =
     "decimal difference does not fit in a signed 64-bit number";
 
 // The exact a ± b at the finer of the two factors, for operands whose factors differ.
-__attribute__((noinline)) value aligned_scaled(const value& a, const value& b, bool subtract) {
+VORN_CORE_NOINLINE value aligned_scaled(const value& a, const value& b, bool subtract) {
     const std::int16_t factor = a.factor < b.factor ? a.factor : b.factor;
     bool fits = true;
     const int128 x = scaled(a.number, a.factor - factor, fits);
@@ -73,8 +74,8 @@ inline value aligned(const value& a, const value& b, bool subtract) {
         return aligned_scaled(a, b, subtract);
     }
     std::int64_t exact = 0;
-    if (subtract ? __builtin_sub_overflow(a.number, b.number, &exact)
-                 : __builtin_add_overflow(a.number, b.number, &exact)) {
+    if (subtract ? detail::sub_overflows(a.number, b.number, &exact)
+                 : detail::add_overflows(a.number, b.number, &exact)) {
         throw_overflow(subtract ? difference_overflow : sum_overflow);
     }
     return {exact, a.factor};
@@ -118,33 +119,111 @@ int compare_magnitudes(std::uint64_t a, int a_factor, std::uint64_t b, int b_fac
     return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-// Reads ASCII digits from `p` on into `number` while it stays at most `limit`; false on
-// overflow. Leaves `p` at the first non-digit.
-bool read_digits(const char*& p, const char* end, std::uint64_t& number, std::uint64_t limit) {
-    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
-        const auto digit = static_cast<std::uint64_t>(*p - '0');
-        if (number > (limit - digit) / 10) {
-            return false;
-        }
-        number = number * 10 + digit;
+// What a decimal text reads as: its digits as one magnitude, the count of those after the
+// separator, and its sign.
+struct decimal_text {
+    std::uint64_t magnitude = 0;
+    std::size_t decimals = 0;
+    bool negative = false;
+
+    // The decimal's number and factor, once the reader has accepted the text.
+    std::int64_t number() const noexcept {
+        return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
     }
+    std::int16_t factor() const noexcept {
+        return static_cast<std::int16_t>(-static_cast<int>(decimals));
+    }
+};
+
+// Reads "digits[<separator>digits]" from `p` to `end` into `parsed`, each run of digits through
+// `read_run`, which adds the digits from `p` on to the magnitude, leaves `p` at the first
+// non-digit and returns false when they do not fit. False when the text has another shape.
+template <class ReadRun>
+VORN_CORE_FORCE_INLINE bool read_unsigned(const char* p, const char* end, char separator,
+                                          ReadRun read_run, decimal_text& parsed) {
+    const char* const integer_begin = p;
+    if (!read_run(p) || p == integer_begin) {
+        return false;
+    }
+    if (p == end) {
+        return true;
+    }
+    if (*p != separator) {
+        return false;
+    }
+    const char* const fraction_begin = ++p;
+    if (!read_run(p) || p != end || p == fraction_begin) {
+        return false;
+    }
+    parsed.decimals = static_cast<std::size_t>(p - fraction_begin);
     return true;
 }
 
 // Texts of at most this many characters hold at most 18 digits, which stay below 10^18 and so
-// inside the signed 64-bit range with either sign.
+// inside the signed 64-bit range with either sign, and at most 16 decimals, far inside the
+// factor's range.
 constexpr std::size_t short_text = 18;
 
-// Reads ASCII digits from `p` on into `number` without an overflow check, for short texts only.
-// Leaves `p` at the first non-digit.
-inline void read_short_digits(const char*& p, const char* end, std::uint64_t& number) {
-    for (; p != end; ++p) {
-        const unsigned int digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-        if (digit > 9) {
-            break;
+// The reader for texts of at most short_text characters, sign included: no digit can overflow,
+// so none is checked.
+VORN_CORE_FORCE_INLINE bool read_short_unsigned(const char* p, const char* end, char separator,
+                                                decimal_text& parsed) {
+    std::uint64_t& number = parsed.magnitude;
+    const auto read_run = [end, &number](const char*& at) {
+        for (; at != end; ++at) {
+            const unsigned int digit = static_cast<unsigned char>(*at) - unsigned{'0'};
+            if (digit > 9) {
+                break;
+            }
+            number = number * 10 + digit;
         }
-        number = number * 10 + digit;
+        return true;
+    };
+    return read_unsigned(p, end, separator, read_run, parsed);
+}
+
+// The reader for texts of any length: the magnitude at most `limit`, at most 32768 decimals
+// (a factor of -32768).
+VORN_CORE_NOINLINE bool read_any_unsigned(const char* p, const char* end, char separator,
+                                          std::uint64_t limit, decimal_text& parsed) {
+    constexpr std::size_t most_decimals = 32768;
+    std::uint64_t& number = parsed.magnitude;
+    const auto read_run = [end, limit, &number](const char*& at) {
+        for (; at != end && *at >= '0' && *at <= '9'; ++at) {
+            const auto digit = static_cast<std::uint64_t>(*at - '0');
+            if (number > (limit - digit) / 10) {
+                return false;
+            }
+            number = number * 10 + digit;
+        }
+        return true;
+    };
+    return read_unsigned(p, end, separator, read_run, parsed) && parsed.decimals <= most_decimals;
+}
+
+// Reads "[-]digits[<separator>digits]", the whole of [text, text + length), into `parsed`;
+// false when the text has another shape or its number does not fit in a signed 64-bit number.
+VORN_CORE_FORCE_INLINE bool read_decimal_text(const char* text, std::size_t length, char separator,
+                                              decimal_text& parsed) {
+    const char* const end = text + length;
+    parsed.negative = length != 0 && *text == '-';
+    const char* const digits = parsed.negative ? text + 1 : text;
+    // bench/decimal_bench.cpp: read_vorn
+    if (length <= short_text) {
+        return read_short_unsigned(digits, end, separator, parsed);
     }
+    const std::uint64_t limit = parsed.negative ? std::uint64_t{1} << 63 : INT64_MAX;
+    return read_any_unsigned(digits, end, separator, limit, parsed);
+}
+
+// The number of digits of the integer part of a text read, leading zeros left out.
+std::size_t integer_digits(const decimal_text& parsed) {
+    // A magnitude below 2^64 < 10^20 has no integer digits beyond 19 decimals.
+    if (parsed.decimals >= 20) {
+        return 0;
+    }
+    const std::uint64_t integer = parsed.magnitude / powers_of_ten[parsed.decimals];
+    return integer == 0 ? 0 : static_cast<std::size_t>(digit_count(integer));
 }
 
 }  // namespace
@@ -284,8 +363,10 @@ std::size_t decimal::hash() const noexcept {
 
 std::string decimal::to_string(unsigned int precision, char separator) const {
     const int factor = block_->factor;
-    if (factor <= 0 && precision <= 16 && static_cast<unsigned int>(-factor) <= precision) {
-        // Nothing to round and no zeros to append: the short text, written here in one go.
+    // Nothing to round and no zeros to append: the short text, written in one go.
+    // bench/decimal_bench.cpp: to_string_vorn
+    if (factor <= 0 && precision <= detail::short_precision &&
+        static_cast<unsigned int>(-factor) <= precision) {
         return detail::short_fixed(block_->number < 0, magnitude(block_->number),
                                    static_cast<std::size_t>(-factor), precision, separator);
     }
@@ -313,88 +394,27 @@ std::ostream& operator<<(std::ostream& out, const decimal& value) {
 
 converter_status value_converter<decimal>::make_value(decimal& out, const char* text,
                                                       std::size_t length) const noexcept {
-    // The largest factor magnitude a decimal holds: 32768 decimals give factor -32768.
-    constexpr std::size_t most_decimals = 32768;
-    const char* p = text;
-    const char* const end = text + length;
-    const bool negative = p != end && *p == '-';
-    if (negative) {
-        ++p;
+    decimal_text parsed;
+    if (!read_decimal_text(text, length, separator_, parsed)) {
+        return converter_status::invalid_format;
     }
-    std::uint64_t number = 0;
-    std::size_t decimals = 0;
-    if (length <= short_text) {
-        // The everyday amounts: too few digits to leave the 64-bit range, and too few decimals
-        // to pass the factor's.
-        const char* const integer_begin = p;
-        read_short_digits(p, end, number);
-        if (p == integer_begin) {
-            return converter_status::invalid_format;
-        }
-        if (p != end) {
-            if (*p != separator_) {
-                return converter_status::invalid_format;
-            }
-            const char* const fraction_begin = ++p;
-            read_short_digits(p, end, number);
-            if (p != end || p == fraction_begin) {
-                return converter_status::invalid_format;
-            }
-            decimals = static_cast<std::size_t>(p - fraction_begin);
-        }
-    } else {
-        const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : INT64_MAX;
-        const char* const integer_begin = p;
-        if (!read_digits(p, end, number, limit) || p == integer_begin) {
-            return converter_status::invalid_format;
-        }
-        if (p != end) {
-            if (*p != separator_) {
-                return converter_status::invalid_format;
-            }
-            const char* const fraction_begin = ++p;
-            if (!read_digits(p, end, number, limit)) {
-                return converter_status::invalid_format;
-            }
-            decimals = static_cast<std::size_t>(p - fraction_begin);
-            if (p != end || decimals == 0 || decimals > most_decimals) {
-                return converter_status::invalid_format;
-            }
-        }
-    }
-    out.block_->number = static_cast<std::int64_t>(negative ? 0 - number : number);
-    out.block_->factor = static_cast<std::int16_t>(-static_cast<int>(decimals));
+    out.block_->number = parsed.number();
+    out.block_->factor = parsed.factor();
     return converter_status::success;
 }
-
-}  // namespace vorn::core::v2
-
-namespace vorn::core::v2 {
 
 converter_status value_converter<decimal>::make_value(decimal& out, const char* text,
                                                       std::size_t length,
                                                       decimal_limits limits) const noexcept {
-    // The counts the limits apply to, from the text's shape; whatever else is wrong with it
-    // is left to the reader.
-    const char* p = text;
-    const char* const end = text + length;
-    if (p != end && *p == '-') {
-        ++p;
-    }
-    while (p != end && *p == '0') {
-        ++p;
-    }
-    const char* const significant = p;
-    while (p != end && *p >= '0' && *p <= '9') {
-        ++p;
-    }
-    const auto integer_digits = static_cast<std::size_t>(p - significant);
-    const std::size_t decimals =
-        p != end && *p == separator_ ? static_cast<std::size_t>(end - p - 1) : 0;
-    if (integer_digits > limits.max_integer_digits || decimals > limits.max_decimals) {
+    decimal_text parsed;
+    if (!read_decimal_text(text, length, separator_, parsed) ||
+        parsed.decimals > limits.max_decimals ||
+        integer_digits(parsed) > limits.max_integer_digits) {
         return converter_status::invalid_format;
     }
-    return make_value(out, text, length);
+    out.block_->number = parsed.number();
+    out.block_->factor = parsed.factor();
+    return converter_status::success;
 }
 
 }  // namespace vorn::core::v2

@@ -72,7 +72,8 @@ void fixed_text::write(char* out) const noexcept {
 }
 
 std::string fixed_text::to_string() const {
-    if (zeros_ == 0 && precision_ <= 16) {
+    // bench/decimal_bench.cpp: to_string_vorn
+    if (zeros_ == 0 && precision_ <= short_precision) {
         return short_fixed(negative_, magnitude_, scale_, precision_, separator_);
     }
     std::string text(length_, '0');

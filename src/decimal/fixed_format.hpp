@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/compiler.hpp"
 #include "common/two_digits.hpp"
 
 namespace vorn::core::v2::detail {
@@ -37,7 +38,7 @@ inline constexpr std::uint64_t powers_of_ten[] = {1ULL,
 // The count of decimal digits of a non-zero value.
 inline int digit_count(std::uint64_t value) {
     // 1233 / 4096 is just above log10(2): the guess is the count or one less.
-    const int bits = 64 - __builtin_clzll(value);
+    const int bits = 64 - count_leading_zeros(value);
     const int guess = (bits * 1233) >> 12;
     return guess + 1 - (value < powers_of_ten[guess] ? 1 : 0);
 }
@@ -111,12 +112,15 @@ inline void write_fraction_and_integer(Unsigned magnitude, char* end, std::size_
     }
 }
 
-// The text of ±magnitude / 10^scale with `precision` decimals, for scale <= precision <= 16:
-// the everyday texts. The length is known from the digit count, so the text is written back to
-// front (the fraction's digits before the trailing zeros, the separator, the integer part, the
-// sign) straight into the result, which starts as zeros. Nothing written is read back, and a
-// text of up to 15 characters stays in the string's own small buffer, filled and cut at lengths
-// fixed at compile time. One string is returned on every path, so it is built in place.
+// The most decimals short_fixed writes.
+inline constexpr unsigned int short_precision = 16;
+
+// The text of ±magnitude / 10^scale with `precision` decimals, for scale <= precision <=
+// short_precision: the everyday texts. The length is known from the digit count, so the text is
+// written back to front (the fraction's digits before the trailing zeros, the separator, the
+// integer part, the sign) straight into the result, which starts as zeros. Nothing written is read
+// back, and a text of up to 15 characters stays in the string's own small buffer, filled and cut at
+// lengths fixed at compile time. One string is returned on every path, so it is built in place.
 inline std::string short_fixed(bool negative, std::uint64_t magnitude, std::size_t scale,
                                unsigned int precision, char separator) {
     const std::size_t count = magnitude == 0 ? 1 : static_cast<std::size_t>(digit_count(magnitude));
@@ -130,6 +134,7 @@ inline std::string short_fixed(bool negative, std::uint64_t magnitude, std::size
     // The sign goes first, unconditionally: without one, the integer part overwrites it.
     text[0] = '-';
     char* const end = text.data() + length - (precision - scale);
+    // bench/decimal_bench.cpp: to_string_vorn
     if (magnitude <= UINT32_MAX) {
         write_fraction_and_integer(static_cast<std::uint32_t>(magnitude), end, scale, precision,
                                    separator);

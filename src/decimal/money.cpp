@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/compiler.hpp"
 #include "decimal/decimal_block.hpp"
 #include "decimal/fixed_format.hpp"
 #include "vorn/core/decimal.hpp"
@@ -25,7 +26,7 @@ using detail::powers_of_ten;
 
 constexpr const char* result_overflow = "decimal result does not fit in a decimal";
 
-[[noreturn]] __attribute__((cold, noinline)) void throw_overflow() {
+[[noreturn]] VORN_CORE_COLD void throw_overflow() {
     throw std::overflow_error(result_overflow);
 }
 
