@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char> wide(in.payload.size() + vd::squeeze_slack);
     const std::size_t kept =
         vd::squeeze_whitespace_portable(in.payload.data(), in.payload.size(), portable.data());
-    if (vd::kernel_level_supported(vd::kernel_level::avx2)) {
+    if (vorn::test::kernel_level_supported(vd::kernel_level::avx2)) {
         check(vd::squeeze_whitespace_avx2(in.payload.data(), in.payload.size(), wide.data()) ==
               kept);
         check(std::equal(portable.begin(), portable.begin() + kept, wide.begin()));

@@ -16,11 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "binary_encoding/base64_codec.hpp"
-#include "binary_encoding/hex_codec.hpp"
-#include "binary_encoding/kernels.hpp"
 #include "fuzz_check.hpp"
 #include "support/encoding_reference.hpp"
+#include "support/kernel_codec.hpp"
 
 namespace vorn::fuzz {
 
@@ -74,38 +72,6 @@ inline bytes decode_streamed(vc::binary_encoding e, const split_input& in) {
     return to_bytes(first);
 }
 
-// The payload through the codec of one kernel level, one-shot.
-inline bytes decode_with_kernels(vc::binary_encoding e, vd::kernel_level level,
-                                 std::string_view text) {
-    const vd::data_chunk chunk = {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
-    bytes out;
-    vd::decode_outcome outcome;
-    const bool url = e == vc::binary_encoding::base64url;
-    if (e != vc::binary_encoding::hex) {
-        out.resize(vd::base64_decoded_size_bound(&chunk, 1));
-        outcome = vd::base64_decode_update(
-            url ? vd::base64url_kernels_for(level) : vd::base64_kernels_for(level), &chunk, 1,
-            out.data());
-    } else {
-        out.resize(vd::hex_decoded_size_bound(&chunk, 1));
-        outcome = vd::hex_decode_update(vd::hex_kernels_for(level), &chunk, 1, out.data());
-    }
-    if (outcome.refused) {
-        return {};
-    }
-    out.resize(outcome.written);
-    if (e == vc::binary_encoding::hex) {
-        return outcome.leftover_size == 0 ? out : bytes{};
-    }
-    const vd::base64_final_bytes last = vd::base64_decode_final(
-        url ? vd::url_base64 : vd::standard_base64, outcome.leftover, outcome.leftover_size);
-    if (last.refused) {
-        return {};
-    }
-    out.insert(out.end(), last.bytes, last.bytes + last.size);
-    return out;
-}
-
 inline std::optional<bytes> reference_decode(vc::binary_encoding e, std::string_view text) {
     switch (e) {
         case vc::binary_encoding::base64:
@@ -149,11 +115,11 @@ inline void check_decoder(vc::binary_encoding e, const std::uint8_t* data, std::
     check(to_bytes(vc::binary_decoder::decode(e, in.payload, status)) == one_shot);
     check(status == r.status);
 
-    // Every kernel level agrees.
+    // Every kernel level agrees, whatever runs the text is handed to the kernels in.
     for (vd::kernel_level level :
          {vd::kernel_level::scalar, vd::kernel_level::avx2, vd::kernel_level::avx512}) {
-        if (vd::kernel_level_supported(level)) {
-            check(decode_with_kernels(e, level, in.payload) == one_shot);
+        if (test::kernel_level_supported(level)) {
+            check(test::kernel_decode(level, e, in.payload, in.cuts).value_or(bytes{}) == one_shot);
         }
     }
 

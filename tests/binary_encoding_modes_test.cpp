@@ -18,6 +18,7 @@
 
 #include "binary_encoding/whitespace.hpp"
 #include "support/encoding_reference.hpp"
+#include "support/kernel_codec.hpp"
 
 namespace vc = vorn::core::v2;
 namespace vd = vorn::core::v2::detail;
@@ -263,7 +264,7 @@ TEST(Squeeze, EveryKernelAgreesWithTheByteLoop) {
     const std::string_view spaces = " \t\n\f\r";
     const std::string_view others = "\vA=\x80\xff";
     std::vector<vd::squeeze_function> squeezers{vd::squeeze_whitespace_portable};
-    if (vd::kernel_level_supported(vd::kernel_level::avx2)) {
+    if (vorn::test::kernel_level_supported(vd::kernel_level::avx2)) {
         squeezers.push_back(vd::squeeze_whitespace_avx2);
     }
     if (vd::squeeze_avx512_supported()) {

@@ -19,12 +19,10 @@
 #include <utility>
 #include <vector>
 
-#include "binary_encoding/base64_codec.hpp"
-#include "binary_encoding/hex_codec.hpp"
-#include "binary_encoding/kernels.hpp"
 #include "support/allocation_failure.hpp"
 #include "support/child_process.hpp"
 #include "support/encoding_reference.hpp"
+#include "support/kernel_codec.hpp"
 
 namespace vc = vorn::core::v2;
 namespace vd = vorn::core::v2::detail;
@@ -114,75 +112,13 @@ bytes decode_in_pieces(binary_encoding e, std::string_view text, const cuts& c) 
     return to_bytes(decoder.finish());
 }
 
-// The codecs driven exactly as the encoder and decoder drive them (leftover first, new
-// piece second), but with the kernels of a chosen level and standard containers.
-std::string codec_encode(vd::kernel_level level, binary_encoding e, const bytes& data,
-                         const cuts& c) {
-    std::string text;
-    bytes carry;
-    for_each_piece(data.size(), c, [&](std::size_t from, std::size_t to) {
-        vd::data_chunk chunks[2];
-        std::uint32_t count = 0;
-        if (!carry.empty()) {
-            chunks[count++] = {carry.data(), carry.size()};
-        }
-        chunks[count++] = {data.data() + from, to - from};
-        const std::size_t old_size = text.size();
-        if (e == base64) {
-            text.resize(old_size + vd::base64_encoded_size(chunks, count));
-            const vd::base64_carry left = vd::base64_encode_update(
-                vd::base64_kernels_for(level), chunks, count, text.data() + old_size);
-            carry.assign(left.bytes, left.bytes + left.size);
-        } else {
-            text.resize(old_size + vd::hex_encoded_size(chunks, count));
-            vd::hex_encode_update(vd::hex_kernels_for(level), chunks, count,
-                                  text.data() + old_size);
-        }
-    });
-    if (e == base64) {
-        char last[4];
-        text.append(last, vd::base64_encode_final(carry.data(), carry.size(), last));
-    }
-    return text;
+// A text through the kernels of one level, cut into kernel calls where `c` says; nothing for a
+// refused text.
+bytes kernel_decode(vd::kernel_level level, binary_encoding e, std::string_view text,
+                    const cuts& c) {
+    return vorn::test::kernel_decode(level, e, text, c).value_or(bytes{});
 }
-
-bytes codec_decode(vd::kernel_level level, binary_encoding e, std::string_view text,
-                   const cuts& c) {
-    bytes out;
-    std::string leftover;
-    for_each_piece(text.size(), c, [&](std::size_t from, std::size_t to) {
-        vd::data_chunk chunks[2];
-        std::uint32_t count = 0;
-        if (!leftover.empty()) {
-            chunks[count++] = {reinterpret_cast<const unsigned char*>(leftover.data()),
-                               leftover.size()};
-        }
-        chunks[count++] = {reinterpret_cast<const unsigned char*>(text.data()) + from, to - from};
-        const std::size_t old_size = out.size();
-        vd::decode_outcome outcome;
-        if (e == base64) {
-            // Exactly the room promised, so that a write past it shows under AddressSanitizer.
-            out.resize(old_size + vd::base64_decoded_size_bound(chunks, count));
-            outcome = vd::base64_decode_update(vd::base64_kernels_for(level), chunks, count,
-                                               out.data() + old_size);
-        } else {
-            out.resize(old_size + vd::hex_decoded_size_bound(chunks, count));
-            outcome = vd::hex_decode_update(vd::hex_kernels_for(level), chunks, count,
-                                            out.data() + old_size);
-        }
-        out.resize(outcome.refused ? 0 : old_size + outcome.written);
-        leftover.assign(outcome.leftover, outcome.leftover_size);
-    });
-    if (e == hex) {
-        return leftover.empty() ? out : bytes{};
-    }
-    const vd::base64_final_bytes last = vd::base64_decode_final(leftover.data(), leftover.size());
-    if (last.refused) {
-        return {};
-    }
-    out.insert(out.end(), last.bytes, last.bytes + last.size);
-    return out;
-}
+using vorn::test::kernel_encode;
 
 // Texts that exercise the decoding rules, valid and refused; the reference decides which.
 const std::vector<std::pair<binary_encoding, std::string>>& rule_texts() {
@@ -909,12 +845,12 @@ TEST(ErrorBinaryEncoding, UndefinedCodeEndsTheProcess) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The codecs with each kernel level; a level the processor lacks is skipped.
+// The kernels of each level; a level the processor lacks is skipped.
 
 class Kernels : public testing::TestWithParam<vd::kernel_level> {
   protected:
     void SetUp() override {
-        if (!vd::kernel_level_supported(GetParam())) {
+        if (!vorn::test::kernel_level_supported(GetParam())) {
             GTEST_SKIP() << "this processor cannot run these kernels";
         }
     }
@@ -926,14 +862,14 @@ TEST_P(Kernels, RoundTripsOfEveryLength) {
     for (std::size_t n = 0; n <= 3000; n += (n < 300 ? 1 : 37)) {
         const bytes data = random_bytes(rng, n);
         for (binary_encoding e : {hex, base64}) {
-            const std::string text = codec_encode(level(), e, data, {});
+            const std::string text = kernel_encode(level(), e, data, {});
             ASSERT_EQ(text, expected_encoding(e, data)) << n;
-            ASSERT_EQ(codec_decode(level(), e, text, {}), data) << n;
+            ASSERT_EQ(kernel_decode(level(), e, text, {}), data) << n;
         }
     }
 }
 
-TEST_P(Kernels, StreamingEqualsOneShotAtEverySplit) {
+TEST_P(Kernels, RunsCutIntoKernelCallsAnywhere) {
     std::mt19937 rng(5);
     for (std::size_t n = 0; n <= 40; ++n) {
         const bytes data = random_bytes(rng, n);
@@ -941,12 +877,12 @@ TEST_P(Kernels, StreamingEqualsOneShotAtEverySplit) {
             const std::string text = expected_encoding(e, data);
             for (std::size_t i = 0; i <= n; ++i) {
                 for (std::size_t j = i; j <= n; j += 3) {
-                    ASSERT_EQ(codec_encode(level(), e, data, {i, j}), text) << n << ' ' << i;
+                    ASSERT_EQ(kernel_encode(level(), e, data, {i, j}), text) << n << ' ' << i;
                 }
             }
             for (std::size_t i = 0; i <= text.size(); ++i) {
                 for (std::size_t j = i; j <= text.size(); j += 5) {
-                    ASSERT_EQ(codec_decode(level(), e, text, {i, j}), data) << text << ' ' << i;
+                    ASSERT_EQ(kernel_decode(level(), e, text, {i, j}), data) << text << ' ' << i;
                 }
             }
         }
@@ -954,7 +890,7 @@ TEST_P(Kernels, StreamingEqualsOneShotAtEverySplit) {
     for (const auto& [e, text] : rule_texts()) {
         const bytes expected = expected_decoding(e, text);
         for (std::size_t cut = 0; cut <= text.size(); ++cut) {
-            EXPECT_EQ(codec_decode(level(), e, text, {cut}), expected) << text << ' ' << cut;
+            EXPECT_EQ(kernel_decode(level(), e, text, {cut}), expected) << text << ' ' << cut;
         }
     }
 }
@@ -966,14 +902,14 @@ TEST_P(Kernels, LongInputsAtRandomSplits) {
         for (binary_encoding e : {hex, base64}) {
             const std::string text = expected_encoding(e, data);
             for (int round = 0; round < 6; ++round) {
-                ASSERT_EQ(codec_encode(level(), e, data, random_cuts(rng, n, rng() % 50)), text);
+                ASSERT_EQ(kernel_encode(level(), e, data, random_cuts(rng, n, rng() % 50)), text);
                 const cuts c = random_cuts(rng, text.size(), rng() % 50);
-                ASSERT_EQ(codec_decode(level(), e, text, c), data);
+                ASSERT_EQ(kernel_decode(level(), e, text, c), data);
 
                 // One foreign character anywhere refuses the whole text, whatever the split.
                 std::string damaged = text;
                 damaged[rng() % damaged.size()] = "!-_ \n=\x80g"[rng() % 8];
-                ASSERT_EQ(codec_decode(level(), e, damaged, c), expected_decoding(e, damaged));
+                ASSERT_EQ(kernel_decode(level(), e, damaged, c), expected_decoding(e, damaged));
             }
         }
     }

@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: MIT
-// Base64 (RFC 4648 section 4, "=" padding, no line breaks) over streams of chunks, on raw
-// buffers: the whole-group work goes to a kernel, the group that straddles two chunks and the
-// rules for padding and refusal are handled here.
+// The Base64 rules (RFC 4648 section 4) that the whole-group kernels leave to their callers:
+// which group starts may still become valid, which padded groups are, and how the final group
+// of a text is written and read.
 //
 // Decoding is strict: the text is read in groups of four characters purely by position; a
 // group with a character outside the alphabet refuses the whole text, as do characters after
 // a padded group ("xx==" or "xxx=", which may only end the text) and a truncated final group.
-// The unused low bits of the last significant character are ignored ("Zm9=" gives "fo").
+// The unused low bits of the last significant character are ignored ("Zm9=" gives "fo")
+// unless the text must be canonical.
 #ifndef VORN_CORE_SRC_BINARY_ENCODING_BASE64_CODEC_HPP
 #define VORN_CORE_SRC_BINARY_ENCODING_BASE64_CODEC_HPP
 
 #include <cstddef>
-#include <cstdint>
 
-#include "binary_encoding/chunks.hpp"
-#include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
 
 namespace vorn::core::v2::detail {
@@ -36,59 +34,32 @@ inline bool valid_group_start(const base64_alphabet_spec& a, const char* g,
     return true;
 }
 
-// The bytes of a stream that do not yet fill a group of three.
-struct base64_carry {
-    unsigned char bytes[2] = {};
-    std::size_t size = 0;
-};
-
-// The number of characters base64_encode_update writes for these chunks: four per whole group.
-std::size_t base64_encoded_size(const data_chunk* chunks, std::uint32_t count);
-
-// Writes the four characters of every whole group of three bytes of the chunk stream to `out`
-// and returns the 0-2 bytes left over.
-base64_carry base64_encode_update(const base64_kernels& kernels, const data_chunk* chunks,
-                                  std::uint32_t count, char* out) noexcept;
-
-// Writes the padded group of the `size` (0-2) carried bytes to `out`; returns 0 or 4.
-std::size_t base64_encode_final(const unsigned char* carry, std::size_t size, char* out) noexcept;
-// The same in alphabet `a`: the URL-safe one writes no padding, 0, 2 or 3 characters.
+// Writes the final group of the `size` (0-2) bytes left after the whole groups to `out` and
+// returns its size: 0 or 4 characters with padding, 0, 2 or 3 in the URL-safe alphabet,
+// which writes none.
 std::size_t base64_encode_final(const base64_alphabet_spec& a, const unsigned char* carry,
                                 std::size_t size, char* out) noexcept;
-
-// At least as many bytes as base64_decode_update writes for these chunks.
-std::size_t base64_decoded_size_bound(const data_chunk* chunks, std::uint32_t count);
 
 // At least as many bytes as a whole text of `text_size` characters decodes to, in either
 // alphabet: the exact count for a valid unpadded text.
 std::size_t base64_decoded_size_bound(std::size_t text_size) noexcept;
 
-// Decodes every whole group of the chunk stream to `out`. Holds back an incomplete final
-// group (0-3 characters, checked as far as it goes) or a padded final group (4 characters,
-// decoded by base64_decode_final), or refuses the stream.
-decode_outcome base64_decode_update(const base64_kernels& kernels, const data_chunk* chunks,
-                                    std::uint32_t count, unsigned char* out) noexcept;
-
-// The bytes of a held-back final text.
+// The bytes of a final group.
 struct base64_final_bytes {
     unsigned char bytes[3] = {};
     std::size_t size = 0;
     bool refused = false;
 };
 
-// Decodes what base64_decode_update held back: nothing for an empty text, 1-3 bytes for a
-// final group, a refusal for a truncated group or characters outside the alphabet.
-base64_final_bytes base64_decode_final(const char* leftover, std::size_t size) noexcept;
-// The same in alphabet `a`: the URL-safe one also takes an unpadded final group of 2 or 3.
-base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
-                                       std::size_t size) noexcept;
-
 // How a final group may end.
 struct base64_final_rules {
     bool padding_optional;  // an unpadded group of 2 or 3 characters ends the text too
     bool canonical;         // the bits the last significant character does not use are zero
 };
-// The same with explicit rules.
+
+// Decodes the final `size` (0-4) characters of a text, held back from the whole groups:
+// nothing for none, 1-3 bytes for a final group, a refusal for a truncated group or
+// characters outside the alphabet.
 base64_final_bytes base64_decode_final(const base64_alphabet_spec& a, const char* leftover,
                                        std::size_t size, base64_final_rules rules) noexcept;
 

@@ -17,10 +17,6 @@ static_assert(sizeof(binary_decoder) == sizeof(void*), "binary_decoder is one ow
 // Returned by value from exported functions: its layout is part of the ABI.
 static_assert(sizeof(decode_result) == 2 * sizeof(std::size_t),
               "decode_result is a size and a status");
-static_assert(static_cast<std::uint32_t>(decode_status::incomplete) ==
-                  static_cast<std::uint32_t>(detail::decode_status_kind::incomplete) &&
-              static_cast<std::uint32_t>(decode_status::refused) ==
-                  static_cast<std::uint32_t>(detail::decode_status_kind::refused));
 
 namespace {
 

@@ -2,13 +2,12 @@
 // Choosing the kernels from the processor's features, once per process.
 #include "binary_encoding/kernels.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 namespace vorn::core::v2::detail {
 namespace {
-
-kernel_level detect_hardware_level() noexcept;
 
 // The level VORN_CORE_KERNEL_LEVEL names ("scalar", "avx2" or "avx512"), which caps the
 // processor's, so that the portable and narrower kernels can be tested and measured on a
@@ -22,13 +21,6 @@ kernel_level requested_level() noexcept {
         return kernel_level::avx2;
     }
     return kernel_level::avx512;
-}
-
-kernel_level detect_best_level() noexcept {
-    const kernel_level requested = requested_level();
-    const kernel_level hardware = detect_hardware_level();
-    return static_cast<unsigned>(requested) < static_cast<unsigned>(hardware) ? requested
-                                                                              : hardware;
 }
 
 kernel_level detect_hardware_level() noexcept {
@@ -48,14 +40,14 @@ kernel_level detect_hardware_level() noexcept {
 
 }  // namespace
 
-kernel_level best_kernel_level() noexcept {
-    static const kernel_level best = detect_best_level();
-    return best;
+kernel_level hardware_kernel_level() noexcept {
+    static const kernel_level hardware = detect_hardware_level();
+    return hardware;
 }
 
-bool kernel_level_supported(kernel_level level) noexcept {
-    static const kernel_level hardware = detect_hardware_level();
-    return static_cast<unsigned>(level) <= static_cast<unsigned>(hardware);
+kernel_level best_kernel_level() noexcept {
+    static const kernel_level best = std::min(requested_level(), hardware_kernel_level());
+    return best;
 }
 
 const base64_kernels& base64_kernels_for(kernel_level level) noexcept {

@@ -72,8 +72,8 @@ struct hex_kernels {
     std::size_t encode_inline_below;
 };
 
-// True when this processor (and its operating system) can run kernels of `level`.
-bool kernel_level_supported(kernel_level level) noexcept;
+// The widest level this processor (and its operating system) supports; determined once.
+kernel_level hardware_kernel_level() noexcept;
 
 // The level the library uses: the highest this processor supports, capped by the environment
 // variable VORN_CORE_KERNEL_LEVEL ("scalar" or "avx2") when set; determined once.

@@ -20,11 +20,10 @@
 #endif
 
 #include "binary_encoding/base64_codec.hpp"
-#include "binary_encoding/hex_codec.hpp"
 #include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
-#include "common/copy_bytes.hpp"
 #include "common/compiler.hpp"
+#include "common/copy_bytes.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
 namespace vorn::core::v2::detail {
