@@ -60,33 +60,6 @@ bool padded_group_ok(const decode_rules& rules, const detail::base64_alphabet_sp
                : detail::base64_unused_bits_zero(detail::base64_value(a, g[2]), 2);
 }
 
-// What a stream that held back `leftover` (or was refused) is now, and the bytes its held
-// back part adds when finished.
-struct final_part {
-    decode_status status = decode_status::complete;
-    detail::base64_final_bytes bytes;
-};
-
-final_part finish_part(const decode_rules& rules, const char* leftover, std::size_t size,
-                       bool refused) noexcept {
-    const codec_id codec = rules.codec;
-    final_part part;
-    if (refused) {
-        part.status = decode_status::refused;
-    } else if (size == 0) {
-        part.status = decode_status::complete;
-    } else if (codec == codec_id::hex) {
-        part.status = decode_status::incomplete;
-    } else {
-        // What was held back passed its checks when it was fed: a padded final group, or the
-        // start of a group that more input can complete. It is a whole text when it decodes.
-        part.bytes = detail::base64_decode_final(detail::alphabet_of(codec), leftover, size,
-                                                 {rules.padding_optional(), rules.canonical});
-        part.status = part.bytes.refused ? decode_status::incomplete : decode_status::complete;
-    }
-    return part;
-}
-
 // The rest of a stream, fed after the characters it held back: `group` holds the `held`
 // characters that passed their checks (the start of a group, a padded final group, or an
 // unpaired hex digit) and is updated to what this piece leaves over.
@@ -100,74 +73,84 @@ constexpr std::size_t feed_room(codec_id codec, std::size_t n) noexcept {
     return codec == codec_id::hex ? n / 2 + 1 : n / 4 * 3 + 3;
 }
 
-// Decodes the whole groups (or pairs) that `n` more characters at `p` complete into `out`, and
-// returns the bytes written; SIZE_MAX when the stream is refused (`left` is then unspecified).
-std::size_t feed(const decode_rules& rules, held_text& left, const char* p, std::size_t n,
-                 unsigned char* out) noexcept {
-    constexpr std::size_t refusal = SIZE_MAX;
-    const codec_id codec = rules.codec;
-    if (n == 0) {
-        return 0;  // nothing more, not even after a padded group (a slice of whitespace only)
-    }
-    unsigned char* const start = out;
-    if (codec == codec_id::hex) {
-        if (left.held != 0) {
-            const char pair[2] = {left.group[0], p[0]};
-            if ((detail::hex_decode_pair(pair, out) & 0xF0u) != 0) {
-                return refusal;
-            }
-            ++out;
-            ++p;
-            --n;
-            left.held = 0;
-        }
-        const std::size_t pairs = n / 2;
-        if (!detail::hex_decode_pairs(p, pairs, out)) {
-            return refusal;
-        }
-        if (n % 2 != 0) {
-            // A lone character that is not a digit can never be completed into a valid pair.
-            if (detail::hex_value(p[n - 1]) == detail::not_in_alphabet) {
-                return refusal;
-            }
-            left.group[0] = p[n - 1];
-            left.held = 1;
-        }
-        return static_cast<std::size_t>(out - start) + pairs;
-    }
-    const detail::base64_alphabet_spec& a = detail::alphabet_of(codec);
-    if (left.held == 4) {
-        return refusal;  // characters after the padded final group
-    }
+// What feeding a piece gave: the bytes written, or the refusal of the whole stream (the held
+// text is then unspecified).
+struct feed_result {
+    std::size_t written;
+    bool refused;
+};
+
+inline constexpr feed_result refusal = {0, true};
+
+// feed() for hex: decodes the digit pairs that the `n` (not 0) characters at `p` complete into
+// `out`, holding back an unpaired last digit.
+feed_result feed_hex(held_text& left, const char* p, std::size_t n, unsigned char* out) noexcept {
+    std::size_t written = 0;
     if (left.held != 0) {
-        // The group the held characters start, completed from this piece.
-        const std::size_t take = n < 4 - left.held ? n : 4 - left.held;
-        std::memcpy(left.group + left.held, p, take);
-        left.held += take;
-        p += take;
-        n -= take;
-        if (left.held < 4) {
-            return detail::valid_group_start(a, left.group, left.held) ? 0 : refusal;
-        }
-        if (left.group[3] == detail::base64_padding) {
-            // A padded group may only end the stream.
-            return padded_group_ok(rules, a, left.group) && n == 0 ? 0 : refusal;
-        }
-        if ((detail::base64_decode_group(*a.values, left.group, out) & 0x80u) != 0) {
+        const char pair[2] = {left.group[0], p[0]};
+        if ((detail::hex_decode_pair(pair, out) & 0xF0u) != 0) {
             return refusal;
         }
-        out += 3;
+        written = 1;
+        ++p;
+        --n;
         left.held = 0;
     }
+    const std::size_t pairs = n / 2;
+    if (!detail::hex_decode_pairs(p, pairs, out + written)) {
+        return refusal;
+    }
+    if (n % 2 != 0) {
+        // A lone character that is not a digit can never be completed into a valid pair.
+        if (detail::hex_value(p[n - 1]) == detail::not_in_alphabet) {
+            return refusal;
+        }
+        left.group[0] = p[n - 1];
+        left.held = 1;
+    }
+    return {written + pairs, false};
+}
+
+// Completes the Base64 group the 1-3 held characters start from the `n` (not 0) characters at
+// `p`, and moves `p` and `n` past what it takes. Writes the group's 3 bytes once it is whole;
+// while it is still short, or when it is a padded final group, it stays held.
+feed_result complete_held_group(const decode_rules& rules, const detail::base64_alphabet_spec& a,
+                                held_text& left, const char*& p, std::size_t& n,
+                                unsigned char* out) noexcept {
+    const std::size_t take = n < 4 - left.held ? n : 4 - left.held;
+    std::memcpy(left.group + left.held, p, take);
+    left.held += take;
+    p += take;
+    n -= take;
+    if (left.held < 4) {
+        return {0, !detail::valid_group_start(a, left.group, left.held)};
+    }
+    if (left.group[3] == detail::base64_padding) {
+        // A padded group may only end the stream.
+        return {0, !(n == 0 && padded_group_ok(rules, a, left.group))};
+    }
+    if ((detail::base64_decode_group(*a.values, left.group, out) & 0x80u) != 0) {
+        return refusal;
+    }
+    left.held = 0;
+    return {3, false};
+}
+
+// Decodes the whole Base64 groups of `n` characters at `p` that start on a group boundary, and
+// holds back a padded final group or the start of an incomplete one.
+feed_result feed_base64_groups(const decode_rules& rules, const detail::base64_alphabet_spec& a,
+                               held_text& left, const char* p, std::size_t n,
+                               unsigned char* out) noexcept {
     const std::size_t groups = n / 4;
+    std::size_t written = 0;
     if (groups != 0) {
         // Only the stream's last group may be padded; it is held back for the final step.
         const bool last_padded = p[4 * groups - 1] == detail::base64_padding;
         const std::size_t body = last_padded ? groups - 1 : groups;
-        if (!detail::base64_decode_groups(codec, p, body, out)) {
+        if (!detail::base64_decode_groups(rules.codec, p, body, out)) {
             return refusal;
         }
-        out += 3 * body;
+        written = 3 * body;
         p += 4 * body;
         n -= 4 * body;
         if (last_padded) {
@@ -176,7 +159,7 @@ std::size_t feed(const decode_rules& rules, held_text& left, const char* p, std:
             }
             std::memcpy(left.group, p, 4);
             left.held = 4;
-            return static_cast<std::size_t>(out - start);
+            return {written, false};
         }
     }
     // An incomplete group that no continuation can make valid refuses the stream now, as it
@@ -186,7 +169,63 @@ std::size_t feed(const decode_rules& rules, held_text& left, const char* p, std:
     }
     std::memcpy(left.group, p, n);
     left.held = n;
-    return static_cast<std::size_t>(out - start);
+    return {written, false};
+}
+
+// feed() for Base64 and Base64url, of `n` (not 0) characters.
+feed_result feed_base64(const decode_rules& rules, held_text& left, const char* p, std::size_t n,
+                        unsigned char* out) noexcept {
+    if (left.held == 4) {
+        return refusal;  // characters after the padded final group
+    }
+    const detail::base64_alphabet_spec& a = detail::alphabet_of(rules.codec);
+    std::size_t written = 0;
+    if (left.held != 0) {
+        const feed_result first = complete_held_group(rules, a, left, p, n, out);
+        if (first.refused || left.held != 0) {
+            return first;
+        }
+        written = first.written;
+    }
+    feed_result rest = feed_base64_groups(rules, a, left, p, n, out + written);
+    rest.written += written;
+    return rest;
+}
+
+// Decodes the whole groups (or pairs) that `n` more characters at `p` complete into `out`
+// (feed_room(codec, n) bytes), after the characters `left` holds, and holds what is left over.
+inline feed_result feed(const decode_rules& rules, held_text& left, const char* p, std::size_t n,
+                        unsigned char* out) noexcept {
+    if (n == 0) {
+        return {0, false};  // nothing more, not even after a padded group (a slice of whitespace)
+    }
+    return rules.codec == codec_id::hex ? feed_hex(left, p, n, out)
+                                        : feed_base64(rules, left, p, n, out);
+}
+
+// What the characters held back at the end of a text give when it ends there: its status, and
+// the bytes of a final Base64 group.
+struct text_end {
+    decode_status status = decode_status::complete;
+    detail::base64_final_bytes bytes;
+};
+
+// The end of a text that was not refused and holds back `left`.
+text_end end_text(const decode_rules& rules, const held_text& left) noexcept {
+    text_end end;
+    if (left.held == 0) {
+        return end;
+    }
+    if (rules.codec == codec_id::hex) {
+        end.status = decode_status::incomplete;
+        return end;
+    }
+    // What was held back passed its checks when it was fed: a padded final group, or the start
+    // of a group that more input can complete. It is a whole text when it decodes.
+    end.bytes = detail::base64_decode_final(detail::alphabet_of(rules.codec), left.group, left.held,
+                                            {rules.padding_optional(), rules.canonical});
+    end.status = end.bytes.refused ? decode_status::incomplete : decode_status::complete;
+    return end;
 }
 
 // Decodes a whole text that is not whole groups (or digit pairs) into `out`, through the
@@ -194,18 +233,21 @@ std::size_t feed(const decode_rules& rules, held_text& left, const char* p, std:
 [[gnu::noinline]] decode_result decode_uneven(const decode_rules& rules, const char* text,
                                               std::size_t size, unsigned char* out) noexcept {
     held_text left{{}, 0};
-    const std::size_t written = feed(rules, left, text, size, out);
-    const final_part part = finish_part(rules, left.group, left.held, written == SIZE_MAX);
-    if (part.status != decode_status::complete) {
-        return {0, part.status};
+    const feed_result fed = feed(rules, left, text, size, out);
+    if (fed.refused) {
+        return {0, decode_status::refused};
     }
-    if (part.bytes.size != 0) {
+    const text_end end = end_text(rules, left);
+    if (end.status != decode_status::complete) {
+        return {0, end.status};
+    }
+    if (end.bytes.size != 0) {
         // These bytes are counted by decoded_size_bound, so `out` is not null when there are
         // any: it is null only for a bound of 0.
         // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
-        std::memcpy(out + written, part.bytes.bytes, part.bytes.size);
+        std::memcpy(out + fed.written, end.bytes.bytes, end.bytes.size);
     }
-    return {written + part.bytes.size, decode_status::complete};
+    return {fed.written + end.bytes.size, decode_status::complete};
 }
 
 // Decodes the padded final group ("xx==" or "xxx=") at `last` into `out`, after `before` bytes
@@ -260,34 +302,20 @@ VORN_CORE_FORCE_INLINE decode_result decode_whole(const decode_rules& rules, con
     return decode_uneven(rules, text, size, out);
 }
 
-// The staged text decoded: the bytes of its whole groups (or digit pairs) and what it holds
-// back, or a refusal.
-struct staged_outcome {
-    std::size_t size = 0;  // bytes written
-    held_text left{{}, 0};
-    bool refused = false;
-};
-
 // Plain staged text is checked here, when it is decoded, not when it is fed: it is decoded
 // with every rule checked, as if it had been fed in one piece. Writes at most
-// feed_room(codec, staged_size) bytes at `out`.
-staged_outcome decode_staged(const detail::binary_decoder_impl& state,
-                             unsigned char* out) noexcept {
-    staged_outcome outcome;
+// feed_room(codec, staged_size) bytes at `out` and holds in `left` what the text holds back.
+feed_result decode_staged(const detail::binary_decoder_impl& state, held_text& left,
+                          unsigned char* out) noexcept {
     const std::size_t size = state.staged_size;
     if (!state.plain) {
         // A piece decoded in place held these back, after checking them.
-        std::memcpy(outcome.left.group, state.staged, size);
-        outcome.left.held = size;
-        return outcome;
+        std::memcpy(left.group, state.staged, size);
+        left.held = size;
+        return {0, false};
     }
-    const std::size_t written = feed(rules_of(state), outcome.left, state.staged, size, out);
-    if (written == SIZE_MAX) {
-        outcome.refused = true;
-    } else {
-        outcome.size = written;
-    }
-    return outcome;
+    left.held = 0;
+    return feed(rules_of(state), left, state.staged, size, out);
 }
 
 // Refused for good: the bytes kept so far are dropped and nothing later is read.
@@ -311,58 +339,52 @@ void settle(detail::binary_decoder_impl& state) {
         return;
     }
     unsigned char* const out = state.decoded_bytes.room(feed_room(state.codec, state.staged_size));
-    const staged_outcome outcome = decode_staged(state, out);
-    if (outcome.refused) {
+    held_text left{{}, 0};
+    const feed_result fed = decode_staged(state, left, out);
+    if (fed.refused) {
         refuse(state);
         return;
     }
-    state.decoded_bytes.commit(outcome.size);
-    hold(state, outcome.left);
+    state.decoded_bytes.commit(fed.written);
+    hold(state, left);
 }
 
-// What finishing the stream now gives, beyond the bytes it keeps: the bytes of the staged text
-// and of the final group it holds back.
-struct finished_part {
-    decode_status status;
-    std::size_t staged_size;
+// What ending the stream now gives: its status and size and, beyond the bytes it keeps, the
+// bytes of the staged text and of the final group it holds back.
+struct stream_end {
+    decode_status status = decode_status::refused;
+    std::size_t size = 0;  // every byte of a complete stream; 0 for any other
+    std::size_t staged_size = 0;
     unsigned char
         staged[feed_room(codec_id::base64, detail::binary_decoder_impl::staging_capacity)];
     detail::base64_final_bytes final_bytes;
 };
 
-void finish_staged(const detail::binary_decoder_impl& state, finished_part& part) noexcept {
-    part.staged_size = 0;
-    if (state.refused) {
-        part.status = decode_status::refused;
-        return;
+stream_end end_stream(const detail::binary_decoder_impl& state) noexcept {
+    stream_end end;
+    held_text left{{}, 0};
+    const feed_result fed = state.refused ? refusal : decode_staged(state, left, end.staged);
+    if (fed.refused) {
+        return end;
     }
-    const staged_outcome outcome = decode_staged(state, part.staged);
-    if (outcome.refused) {
-        part.status = decode_status::refused;
-        return;
+    const text_end rest = end_text(rules_of(state), left);
+    end.status = rest.status;
+    if (rest.status == decode_status::complete) {
+        end.staged_size = fed.written;
+        end.final_bytes = rest.bytes;
+        end.size = state.decoded_bytes.size() + fed.written + rest.bytes.size;
     }
-    const final_part rest =
-        finish_part(rules_of(state), outcome.left.group, outcome.left.held, false);
-    part.status = rest.status;
-    part.staged_size = outcome.size;
-    part.final_bytes = rest.bytes;
+    return end;
 }
 
-std::size_t finished_bytes(const detail::binary_decoder_impl& state,
-                           const finished_part& part) noexcept {
-    return part.status == decode_status::complete
-               ? state.decoded_bytes.size() + part.staged_size + part.final_bytes.size
-               : 0;
-}
-
-// Writes the finished bytes of a complete stream at `out`.
-void write_finished(const detail::binary_decoder_impl& state, const finished_part& part,
-                    unsigned char* out) noexcept {
+// Writes the `end.size` bytes of a complete stream at `out`.
+void write_stream_end(const detail::binary_decoder_impl& state, const stream_end& end,
+                      unsigned char* out) noexcept {
     state.decoded_bytes.copy_to(out);
     out += state.decoded_bytes.size();
-    std::memcpy(out, part.staged, part.staged_size);
-    out += part.staged_size;
-    std::memcpy(out, part.final_bytes.bytes, part.final_bytes.size);
+    std::memcpy(out, end.staged, end.staged_size);
+    out += end.staged_size;
+    std::memcpy(out, end.final_bytes.bytes, end.final_bytes.size);
 }
 
 // The codec of `encoding` for the one-shot forms: the valid values map one to one, so one
@@ -472,22 +494,21 @@ class bounded_bytes {
             }
             piece = squeezed;
         }
-        const std::size_t written =
-            feed(rules, left, piece, n, bytes.room(feed_room(rules.codec, n)));
-        if (written == SIZE_MAX) {
+        const feed_result fed = feed(rules, left, piece, n, bytes.room(feed_room(rules.codec, n)));
+        if (fed.refused) {
             return {0, decode_status::refused};
         }
-        bytes.commit(written);
+        bytes.commit(fed.written);
         text += take;
         size -= take;
     }
-    const final_part part = finish_part(rules, left.group, left.held, false);
-    if (part.status != decode_status::complete) {
-        return {0, part.status};
+    const text_end end = end_text(rules, left);
+    if (end.status != decode_status::complete) {
+        return {0, end.status};
     }
-    if (part.bytes.size != 0) {
-        std::memcpy(bytes.room(part.bytes.size), part.bytes.bytes, part.bytes.size);
-        bytes.commit(part.bytes.size);
+    if (end.bytes.size != 0) {
+        std::memcpy(bytes.room(end.bytes.size), end.bytes.bytes, end.bytes.size);
+        bytes.commit(end.bytes.size);
     }
     return bytes.size() <= capacity ? decode_result{bytes.size(), decode_status::complete}
                                     : decode_result{bytes.size(), decode_status::too_small};
@@ -537,23 +558,25 @@ inline decode_rules default_rules(binary_encoding encoding) {
     return {one_shot_codec(encoding), false, false};
 }
 
+// Gathers `size` characters in the staging area when they fit after plain staged text: they
+// are checked and decoded in one run with what follows them.
+bool gather(detail::binary_decoder_impl& state, const char* text, std::size_t size) noexcept {
+    if (!state.plain || size > detail::binary_decoder_impl::staging_capacity - state.staged_size) {
+        return false;
+    }
+    detail::copy_bytes(state.staged + state.staged_size, text, size);
+    state.staged_size += size;
+    return true;
+}
+
 // Feeds text with nothing to skip: gathered in the staging area while it is short, decoded
 // where it is otherwise. Throws std::bad_alloc with the stream unchanged.
 void add_plain(detail::binary_decoder_impl& state, const char* text, std::size_t size) {
-    constexpr std::size_t capacity = detail::binary_decoder_impl::staging_capacity;
-    if (state.plain && size <= capacity - state.staged_size) {
-        // Gathered only: checked and decoded in one run with what follows it.
-        detail::copy_bytes(state.staged + state.staged_size, text, size);
-        state.staged_size += size;
+    if (gather(state, text, size)) {
         return;
     }
     settle(state);
-    if (state.refused) {
-        return;
-    }
-    if (state.plain && size <= capacity - state.staged_size) {
-        detail::copy_bytes(state.staged + state.staged_size, text, size);
-        state.staged_size += size;
+    if (state.refused || gather(state, text, size)) {
         return;
     }
     // After padding, or a long piece: decoded where it is, after the held back characters,
@@ -562,12 +585,12 @@ void add_plain(detail::binary_decoder_impl& state, const char* text, std::size_t
     held_text left;
     std::memcpy(left.group, state.staged, state.staged_size);
     left.held = state.staged_size;
-    const std::size_t written = feed(rules_of(state), left, text, size, out);
-    if (written == SIZE_MAX) {
+    const feed_result fed = feed(rules_of(state), left, text, size, out);
+    if (fed.refused) {
         refuse(state);
         return;
     }
-    state.decoded_bytes.commit(written);
+    state.decoded_bytes.commit(fed.written);
     hold(state, left);
 }
 
@@ -655,59 +678,47 @@ void binary_decoder::add_string(std::string_view text) {
 }
 
 decode_status binary_decoder::get_status() const noexcept {
-    finished_part part;
-    finish_staged(*impl_, part);
-    return part.status;
+    return end_stream(*impl_).status;
 }
 
 std::size_t binary_decoder::finished_size() const noexcept {
-    finished_part part;
-    finish_staged(*impl_, part);
-    return finished_bytes(*impl_, part);
+    return end_stream(*impl_).size;
 }
 
 decode_result binary_decoder::finish_to(unsigned char* out) const noexcept {
-    finished_part part;
-    finish_staged(*impl_, part);
-    const std::size_t size = finished_bytes(*impl_, part);
-    if (size != 0) {
-        write_finished(*impl_, part, out);
+    const stream_end end = end_stream(*impl_);
+    if (end.size != 0) {
+        write_stream_end(*impl_, end, out);
     }
-    return {size, part.status};
+    return {end.size, end.status};
 }
 
 decode_result binary_decoder::finish_to(unsigned char* out, std::size_t capacity) const noexcept {
-    finished_part part;
-    finish_staged(*impl_, part);
-    const std::size_t size = finished_bytes(*impl_, part);
-    if (size > capacity) {
-        return {size, decode_status::too_small};
+    const stream_end end = end_stream(*impl_);
+    if (end.size > capacity) {
+        return {end.size, decode_status::too_small};
     }
-    if (size != 0) {
-        write_finished(*impl_, part, out);
+    if (end.size != 0) {
+        write_stream_end(*impl_, end, out);
     }
-    return {size, part.status};
+    return {end.size, end.status};
 }
 
 byte_array binary_decoder::finish() const {
-    finished_part part;
-    finish_staged(*impl_, part);
-    const std::size_t size = finished_bytes(*impl_, part);
+    const stream_end end = end_stream(*impl_);
     byte_array bytes;
-    if (size != 0) {
-        write_finished(*impl_, part, access::append_uninitialized(bytes, size));
+    if (end.size != 0) {
+        write_stream_end(*impl_, end, access::append_uninitialized(bytes, end.size));
     }
     return bytes;
 }
 
 decode_status binary_decoder::finish_append(byte_array& to) const {
-    finished_part part;
-    finish_staged(*impl_, part);
-    const std::size_t size = finished_bytes(*impl_, part);
-    if (size != 0) {
-        write_finished(*impl_, part, access::append_uninitialized(to, size));
+    const stream_end end = end_stream(*impl_);
+    if (end.size != 0) {
+        write_stream_end(*impl_, end, access::append_uninitialized(to, end.size));
     }
-    return part.status;
+    return end.status;
 }
 
 byte_array binary_decoder::decode(binary_encoding encoding, const char* text, std::size_t size) {
