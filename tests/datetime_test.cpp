@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "datetime/calendar.hpp"
 #include "vorn/core/date.hpp"
 #include "vorn/core/datetime.hpp"
 #include "vorn/core/time.hpp"
@@ -282,6 +283,38 @@ TEST(Date, MoveLeavesTheEpochAndSwapExchanges) {
     EXPECT_EQ(a, vc::date(2, 2, 2002));
     EXPECT_EQ(b, vc::date(1, 1, 2000));
     EXPECT_TRUE(b < a && a > b && b <= a && a >= b && a != b && a <= a && a >= a);
+}
+
+// The faster day-number conversions of the text forms agree with the general ones at the edges
+// of the ranges they take, and just beyond, where they hand over or are not used.
+TEST(Calendar, FastConversionsAgreeWithTheGeneralOnesAtTheirEdges) {
+    namespace cal = vc::detail;
+    const long long days[] = {cal::near_first_julian_day - 1,
+                              cal::near_first_julian_day,
+                              cal::near_first_julian_day + 1,
+                              cal::near_last_julian_day - 1,
+                              cal::near_last_julian_day,
+                              cal::near_last_julian_day + 1,
+                              1721059,
+                              1721060,
+                              LLONG_MIN,
+                              LLONG_MAX};
+    for (const long long day : days) {
+        const cal::civil_date fast = cal::civil_from_julian_day_near(day);
+        const cal::civil_date general = cal::civil_from_julian_day(day);
+        EXPECT_EQ(fast.year, general.year) << day;
+        EXPECT_EQ(fast.month, general.month) << day;
+        EXPECT_EQ(fast.day, general.day) << day;
+    }
+    for (const unsigned int year : {0U, 1U, 399U, 400U, 1900U, 2000U, 9999U}) {
+        for (const unsigned int month : {0U, 1U, 2U, 3U, 12U, 13U, 99U}) {
+            for (const unsigned int day : {0U, 1U, 29U, 31U, 99U}) {
+                EXPECT_EQ(cal::julian_day_from_digits(day, month, year),
+                          cal::julian_day_from_civil(day, month, static_cast<int>(year)))
+                    << year << '-' << month << '-' << day;
+            }
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

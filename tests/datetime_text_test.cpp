@@ -129,6 +129,9 @@ TEST(DateText, WriterFormsAndLimits) {
         {vc::date(1, 1, -9999), "-9999-01-01"},
         {vc::date(1, 1, 1), "0001-01-01"},
         {vc::date(1, 1, 0), "0001-01-01"},
+        {vc::date(31, 12, 0), "0001-12-31"},  // year 0, reported as 1, by the signed-year writer
+        {vc::date(31, 12, 9999), "9999-12-31"},
+        {vc::date(1, 1, 10000), "10000-01-01"},
         {vc::date(1, 1, 100000), nullptr},
         {vc::date(1, 1, -10000), nullptr},
         {vc::date::from_julian_day(1LL << 50), nullptr},
@@ -218,6 +221,10 @@ TEST(TimeText, WriterFormsAndLimits) {
         {vc::time(123, 0, 0, 0), "123:00:00"},
         {vc::time::from_milliseconds(2147483647), "596:31:23.647"},
         {vc::time(-99, 59, 59, 999), "-99:59:59.999"},
+        {vc::time(99, 59, 59, 999), "99:59:59.999"},  // the last of two-digit hours
+        {vc::time(100, 0, 0, 1), "100:00:00.001"},
+        {vc::time::from_milliseconds(-1), "00:00:00.001"},
+        {vc::time::from_milliseconds(-3600000), "-01:00:00"},
         {vc::time::from_milliseconds(-1800000), "00:30:00"},
         {vc::time(-100, 0, 0, 0), nullptr},
         {vc::time::from_milliseconds(-2147483647 - 1), nullptr},
@@ -340,6 +347,51 @@ TEST(DateTimeText, WriterForms) {
     };
     for (const row& r : rows) {
         EXPECT_EQ(text_of(r.value), r.text);
+    }
+}
+
+// Both date-time writers about the first year they write straight into the buffer: year 1 for
+// the date-time text (whose year 0 the writer of any year reports as 1), year 0 for RFC 3339.
+// Each asks for exactly the length of its text.
+TEST(DateTimeText, WritersAtTheFirstYearOfTheirFastPath) {
+    struct row {
+        vc::datetime value;
+        const char* text;
+        const char* rfc3339;  // nullptr: refused
+    };
+    const vc::time last(23, 59, 59, 999);
+    const row rows[] = {
+        {vc::datetime(vc::date(31, 12, -1), last, 0), "-0001-12-31T23:59:59Z", nullptr},
+        {vc::datetime(vc::date(1, 1, 0), vc::time(), 60), "0001-01-01T00:00:00+00:01",
+         "0000-01-01T00:00:00.000+00:01"},
+        {vc::datetime(vc::date(31, 12, 0), last, -5400), "0001-12-31T23:59:59-01:30",
+         "0000-12-31T23:59:59.999-01:30"},
+        {vc::datetime(vc::date(1, 1, 1), vc::time(0, 0, 0, 1), 5400), "0001-01-01T00:00:00+01:30",
+         "0001-01-01T00:00:00.001+01:30"},
+        {vc::datetime(vc::date(1, 1, 1), vc::time(), 0), "0001-01-01T00:00:00Z",
+         "0001-01-01T00:00:00.000Z"},
+    };
+    vc::chars_converter<vc::datetime> converter;
+    for (const row& r : rows) {
+        for (const bool rfc3339 : {false, true}) {
+            const char* const expected = rfc3339 ? r.rfc3339 : r.text;
+            const auto make = [&](char* buffer, std::size_t& length) {
+                return rfc3339 ? converter.make_chars_rfc3339(buffer, length, r.value)
+                               : converter.make_chars(buffer, length, r.value);
+            };
+            char buffer[40];
+            std::size_t length = expected == nullptr ? sizeof buffer : std::strlen(expected) - 1;
+            const std::size_t asked = length;
+            EXPECT_EQ(make(buffer, length), expected == nullptr
+                                                ? converter_status::invalid_format
+                                                : converter_status::buffer_too_small)
+                << r.text;
+            EXPECT_EQ(length, expected == nullptr ? asked : asked + 1) << r.text;
+            if (expected != nullptr) {
+                EXPECT_EQ(make(buffer, length), converter_status::success) << expected;
+                EXPECT_EQ(std::string(buffer, length), expected);
+            }
+        }
     }
 }
 

@@ -33,6 +33,7 @@ constexpr long long julian_day_from_civil(unsigned int day, unsigned int month, 
 // The same day number for a year of 0 to 9999 and a day and month below 100, as the text
 // readers take them, in unsigned arithmetic: counted from March of year -4800, no
 // intermediate is negative, and none reaches 2^32.
+// bench/datetime_bench.cpp: BM_datetime_reader
 constexpr long long julian_day_from_digits(unsigned int day, unsigned int month,
                                            unsigned int year) noexcept {
     const std::uint32_t months_from_march = (year + 4800) * 12 + month - 3;
@@ -72,18 +73,24 @@ constexpr civil_date civil_from_julian_day(long long julian_day) noexcept {
     return result;
 }
 
+// The reference point of civil_from_julian_day_near: 1 March of a year a whole number of
+// 400-year cycles before 0, and the day numbers it computes itself, well inside those for
+// which 4 * (julian_day + near_shift) + 3 stays below 2^32.
+constexpr std::uint32_t near_cycles_before = 82;
+constexpr long long near_shift = 719468 + 146097LL * near_cycles_before - unix_epoch_julian_day;
+constexpr long long near_first_julian_day = -near_shift;
+constexpr long long near_last_julian_day = 200000000 - near_shift;
+
 // The same as civil_from_julian_day, in fewer steps for the day numbers of the datetime range
 // and far beyond (from about year -32800 to year 514000), through the Euclidean affine
-// functions of Neri and Schneider: all in unsigned 32-bit arithmetic but for one product,
-// counted from 1 March of a year that is a whole number of 400-year cycles before 0.
+// functions of Neri and Schneider: all in unsigned 32-bit arithmetic but for one product.
+// Other day numbers go to civil_from_julian_day.
+// bench/datetime_bench.cpp: BM_writer/datetime, BM_datetime_writer_rfc3339
 constexpr civil_date civil_from_julian_day_near(long long julian_day) noexcept {
-    constexpr std::uint32_t cycles_before = 82;
-    constexpr long long shift = 719468 + 146097LL * cycles_before - unix_epoch_julian_day;
-    // 4 * count + 3 below 2^32.
-    if (julian_day < -shift || julian_day > 200000000 - shift) {
+    if (julian_day < near_first_julian_day || julian_day > near_last_julian_day) {
         return civil_from_julian_day(julian_day);
     }
-    const auto count = static_cast<std::uint32_t>(julian_day + shift);
+    const auto count = static_cast<std::uint32_t>(julian_day + near_shift);
     const std::uint32_t century_days = 4 * count + 3;
     const std::uint32_t century = century_days / 146097;
     const std::uint32_t day_of_century = century_days % 146097 / 4;
@@ -95,7 +102,7 @@ constexpr civil_date civil_from_julian_day_near(long long julian_day) noexcept {
     const std::uint32_t january_on = day_of_year >= 306 ? 1 : 0;
     civil_date result{};
     result.year = static_cast<long long>(100 * century + year_of_century + january_on) -
-                  400LL * cycles_before;
+                  400LL * near_cycles_before;
     result.month = month - 12 * january_on;
     result.day = (month_day & 0xFFFF) / 2141 + 1;
     return result;

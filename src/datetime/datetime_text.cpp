@@ -52,7 +52,8 @@ std::uint64_t load_word(const char* text) noexcept {
 }
 
 // Matches the eight characters of `word` against `form`. On a match, returns true with the
-// digits' values in their bytes and 0 in the others in `values`.
+// digits' values in their bytes and 0 in the others in `values`. Eight characters at a time
+// rather than one: bench/datetime_bench.cpp: BM_datetime_reader
 template <const form_text& Form>
 bool match_word(std::uint64_t word, std::uint64_t& values) noexcept {
     constexpr std::uint64_t digits = digit_bytes(Form);
