@@ -130,6 +130,50 @@ TEST(TextFormatter, FindsExactlyTheMatchesOfTheRegularExpression) {
     }
 }
 
+// The formatter keeps a short text, 8 placeholders and their bindings in its own block, links
+// up to 16 placeholders by comparing them with each other, compares placeholder texts with a
+// plain loop up to 16 bytes, and looks for braces with one in spans under 32 bytes. Texts on
+// both sides of each of these limits agree with the reference, and so do their copies.
+TEST(TextFormatter, AgreesWithTheReferenceOnBothSidesOfItsLimits) {
+    const std::string run(28, 'r');
+    const std::string pieces[] = {"{1: abcdefghijX}",
+                                  "{1: abcdefghijY}",
+                                  "{1: abcdefghijkX}",
+                                  "{1: abcdefghijkY}",
+                                  "{2}",
+                                  "{02}",
+                                  "{3: " + run + "}}",
+                                  "{3: " + run + "rr}",
+                                  "{3: " + run + "r}r}"};
+    std::mt19937 random(31);
+    for (const std::size_t count : {8, 9, 16, 17}) {
+        for (const std::size_t length : {0, 191, 192, 193}) {
+            std::string text;
+            for (std::size_t i = 0; i < count; ++i) {
+                text += pieces[random() % std::size(pieces)];
+            }
+            text.insert(0, text.size() < length ? length - text.size() : 0, '.');
+            text_formatter f = text_formatter::parser(text);
+            const std::vector<placeholder> found = regex_placeholders(text);
+            ASSERT_EQ(placeholders_of(f), found) << text;
+            std::map<std::string, std::string> model;
+            for (const placeholder& p : found) {
+                const std::string value(random() % 3 * 60, static_cast<char>('a' + random() % 26));
+                f.replace_arg_escape_impl(p.full_arg, value);
+                model[p.full_arg] = value;
+            }
+            f.bind_text(1, "one");
+            for (const placeholder& p : found) {
+                model[p.full_arg] = p.name == "1" ? "one" : model[p.full_arg];
+            }
+            const text_formatter copy(f);
+            EXPECT_EQ(f.make_string(), reference_text(text, found, model)) << text;
+            EXPECT_EQ(text_formatter(copy).make_string(), reference_text(text, found, model));
+            EXPECT_TRUE(copy.has_arg_escape(2) == (text.find("{2}") != std::string::npos));
+        }
+    }
+}
+
 TEST(TextFormatter, LongTextsParseInLinearTimeWithoutRecursion) {
     // One parameter run of 16 MiB: a recursive matcher would exhaust the stack here.
     std::string text = "x {0: " + std::string(16 << 20, 'a') + "} y {1}";

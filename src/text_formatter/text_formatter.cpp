@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "common/copy_bytes.hpp"
+#include "text_formatter/inline_or_heap.hpp"
 #include "text_formatter/placeholder_scanner.hpp"
 
 namespace vorn::core {
@@ -45,6 +45,9 @@ struct argument::block {
 namespace {
 
 using detail::copy_bytes;
+using detail::heap_block;
+using detail::inline_or_heap;
+using detail::uninitialised;
 
 static_assert(sizeof(unsigned long) == sizeof(std::size_t), "offsets are pointer-sized");
 
@@ -68,40 +71,6 @@ bool same_bytes(const char* a, const char* b, std::size_t size) noexcept {
         }
     }
     return true;
-}
-
-// Frees what std::malloc and std::realloc took.
-struct free_block {
-    void operator()(void* p) const noexcept { std::free(p); }
-};
-
-template <class T>
-using heap_block = std::unique_ptr<T[], free_block>;
-
-// Makes `block` hold `size` elements, keeping those it held as far as they fit; an empty
-// block is taken new. Grown where it lies when the allocator can: a large block is remapped
-// rather than copied. Every element type here is trivial. Throws std::bad_alloc with `block`
-// unchanged.
-template <class T>
-void resize_block(heap_block<T>& block, std::size_t size) {
-    static_assert(std::is_trivial_v<T>, "born uninitialised, freed without destruction");
-    if (size > SIZE_MAX / sizeof(T)) {
-        throw std::bad_alloc();
-    }
-    void* const p = std::realloc(block.get(), size == 0 ? 1 : size * sizeof(T));
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    static_cast<void>(block.release());
-    block.reset(static_cast<T*>(p));
-}
-
-// A block of `size` uninitialised elements. Throws std::bad_alloc.
-template <class T>
-heap_block<T> uninitialised(std::size_t size) {
-    heap_block<T> block;
-    resize_block(block, size);
-    return block;
 }
 
 // The value of the digits [digits, digits + size) when they are the decimal form of an
@@ -170,82 +139,53 @@ using unused_bindings = std::unordered_map<std::string, std::string, text_hash, 
 // bytes outweigh the live ones and the records (each byte dies once, so compaction costs at
 // most what was bound), and doubles otherwise.
 struct text_formatter::state {
-    char* text;
-    std::size_t text_size;
-    record* records;
-    std::size_t count;
-    std::size_t record_capacity;
-    char* arena;
-    std::size_t arena_capacity;
-    std::size_t arena_used;  // bytes in use at the start of the arena, dead ones included
-    std::size_t arena_dead;
-    heap_block<char> heap_text;
-    heap_block<record> heap_records;
-    heap_block<char> heap_arena;
+    // The text lies at the start of own_chars when it fits there, and the arena then takes the
+    // rest of them; a text too long for them leaves them all to the arena.
+    inline_or_heap<char> text{own_chars, inline_chars};
+    std::size_t text_size = 0;
+    inline_or_heap<record> records{own_records, inline_records};
+    std::size_t count = 0;
+    inline_or_heap<char> arena{own_chars, inline_chars};
+    std::size_t arena_used = 0;  // bytes in use at the start of the arena, dead ones included
+    std::size_t arena_dead = 0;
     std::unique_ptr<hash_indexes> hashed;
     std::unique_ptr<unused_bindings> unused;
     record own_records[inline_records];
     char own_chars[inline_chars];
 
-    state() noexcept
-        : text(own_chars),
-          text_size(0),
-          records(own_records),
-          count(0),
-          record_capacity(inline_records),
-          arena(own_chars),
-          arena_capacity(inline_chars),
-          arena_used(0),
-          arena_dead(0) {}
+    // User-provided, so that no form of initialisation zeroes the buffers first.
+    state() noexcept {}
 
     // The hash indexes view this object's own text, so a copy builds its own; bindings are
     // copied compacted.
     state(const state& other) : state() {
-        set_text(other.text, other.text_size);
+        set_text(other.text.data(), other.text_size);
         reserve_records(other.count);
-        std::memcpy(records, other.records, other.count * sizeof(record));
+        std::memcpy(records.data(), other.records.data(), other.count * sizeof(record));
         count = other.count;
-        std::size_t live = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            live += records[i].opener == i ? records[i].length : 0;
+        const std::size_t live = live_bytes();
+        if (live > arena.capacity()) {
+            arena.adopt(uninitialised<char>(live), live);
         }
-        if (live > arena_capacity) {
-            heap_arena = uninitialised<char>(live);
-            arena = heap_arena.get();
-            arena_capacity = live;
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            record& r = records[i];
-            if (r.opener == i) {
-                copy_bytes(arena + arena_used, other.arena + r.offset, r.length);
-                r.offset = arena_used;
-                r.capacity = r.length;
-                arena_used += r.length;
-            }
-        }
+        arena_used = compact_bindings(other.arena.data(), arena.data());
         if (other.unused) {
             unused = std::make_unique<unused_bindings>(*other.unused);
         }
         if (count > scan_limit) {
-            index();
+            index_by_hash();
         }
     }
     state& operator=(const state&) = delete;
 
     // Empty text, no placeholders, no bindings; every heap block released.
     void reset() noexcept {
-        text = own_chars;
+        text.lend(own_chars, inline_chars);
         text_size = 0;
-        records = own_records;
+        records.lend(own_records, inline_records);
         count = 0;
-        record_capacity = inline_records;
-        arena = own_chars;
-        arena_capacity = inline_chars;
+        arena.lend(own_chars, inline_chars);
         arena_used = 0;
         arena_dead = 0;
-        heap_text.reset();
-        heap_records.reset();
-        heap_arena.reset();
         hashed.reset();
         unused.reset();
     }
@@ -253,32 +193,23 @@ struct text_formatter::state {
     // Copies the text into an empty state: beside the bindings when it leaves them room.
     void set_text(const char* from, std::size_t size) {
         if (size > inline_chars) {
-            heap_text = uninitialised<char>(size);
-            text = heap_text.get();
+            text.adopt(uninitialised<char>(size), size);
         } else {
-            arena = own_chars + size;
-            arena_capacity = inline_chars - size;
+            arena.lend(own_chars + size, inline_chars - size);
         }
-        copy_bytes(text, from, size);
+        copy_bytes(text.data(), from, size);
         text_size = size;
     }
 
     void reserve_records(std::size_t wanted) {
-        if (wanted <= record_capacity) {
-            return;
+        if (wanted > records.capacity()) {
+            records.grow(wanted, count);
         }
-        const bool were_inline = !heap_records;
-        resize_block(heap_records, wanted);
-        if (were_inline) {
-            std::memcpy(heap_records.get(), records, count * sizeof(record));
-        }
-        records = heap_records.get();
-        record_capacity = wanted;
     }
 
     void add_record(const detail::placeholder& found) {
-        if (count == record_capacity) {
-            reserve_records(2 * record_capacity);
+        if (count == records.capacity()) {
+            records.grow(2 * records.capacity(), count);
         }
         record& r = records[count];
         r.begin = found.begin;
@@ -286,7 +217,7 @@ struct text_formatter::state {
         r.name_length = found.name_length;
         r.opener = count;
         r.next_named = none;
-        r.numbered = canonical_number(text + found.begin + 1, found.name_length, r.number);
+        r.numbered = canonical_number(text.data() + found.begin + 1, found.name_length, r.number);
         r.offset = 0;
         r.length = 0;
         r.capacity = 0;
@@ -294,12 +225,12 @@ struct text_formatter::state {
     }
 
     std::string_view full_arg(const detail::placeholder& p) const noexcept {
-        return std::string_view(text + p.begin, p.end - p.begin);
+        return std::string_view(text.data() + p.begin, p.end - p.begin);
     }
 
     bool same_text(const record& a, const record& b) const noexcept {
         return a.end - a.begin == b.end - b.begin &&
-               same_bytes(text + a.begin, text + b.begin, a.end - a.begin);
+               same_bytes(text.data() + a.begin, text.data() + b.begin, a.end - a.begin);
     }
 
     // The opener of the placeholders whose text is `key`, or none.
@@ -311,7 +242,7 @@ struct text_formatter::state {
         for (std::size_t i = 0; i < count; ++i) {
             const record& r = records[i];
             if (r.opener == i && r.end - r.begin == key.size() &&
-                same_bytes(text + r.begin, key.data(), key.size())) {
+                same_bytes(text.data() + r.begin, key.data(), key.size())) {
                 return i;
             }
         }
@@ -332,32 +263,19 @@ struct text_formatter::state {
         return none;
     }
 
-    // Assigns the openers and the links between openers of equal numbers; beyond scan_limit
-    // placeholders through hash indexes, so that every step is a constant-time lookup.
+    // Assigns the openers and the links between openers of equal numbers. A few placeholders
+    // are linked by comparing each with the earlier ones, which needs no allocation; beyond
+    // scan_limit, through hash indexes, so that every step is a constant-time lookup.
     void index() {
-        if (count > scan_limit) {
-            auto built = std::make_unique<hash_indexes>();
-            std::unordered_map<unsigned long, std::size_t> last_numbered;
-            built->by_text.reserve(count);
-            for (std::size_t i = 0; i < count; ++i) {
-                record& r = records[i];
-                r.next_named = none;
-                const auto [same, inserted] = built->by_text.try_emplace(full_arg(r), i);
-                r.opener = same->second;
-                if (!inserted || !r.numbered) {
-                    continue;
-                }
-                const auto [tail, first] = last_numbered.try_emplace(r.number, i);
-                if (first) {
-                    built->by_number.emplace(r.number, i);
-                } else {
-                    records[tail->second].next_named = i;
-                    tail->second = i;
-                }
-            }
-            hashed = std::move(built);
-            return;
+        // bench/text_bench.cpp: formatter_vorn_bind
+        if (count <= scan_limit) {
+            index_by_scan();
+        } else {
+            index_by_hash();
         }
+    }
+
+    void index_by_scan() noexcept {
         for (std::size_t i = 0; i < count; ++i) {
             record& r = records[i];
             r.next_named = none;
@@ -385,46 +303,76 @@ struct text_formatter::state {
         }
     }
 
+    void index_by_hash() {
+        auto built = std::make_unique<hash_indexes>();
+        std::unordered_map<unsigned long, std::size_t> last_numbered;
+        built->by_text.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            record& r = records[i];
+            r.next_named = none;
+            const auto [same, inserted] = built->by_text.try_emplace(full_arg(r), i);
+            r.opener = same->second;
+            if (!inserted || !r.numbered) {
+                continue;
+            }
+            const auto [tail, first] = last_numbered.try_emplace(r.number, i);
+            if (first) {
+                built->by_number.emplace(r.number, i);
+            } else {
+                records[tail->second].next_named = i;
+                tail->second = i;
+            }
+        }
+        hashed = std::move(built);
+    }
+
+    // The bytes bound to the slots, dead ones left out.
+    std::size_t live_bytes() const noexcept {
+        std::size_t live = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            live += records[i].opener == i ? records[i].length : 0;
+        }
+        return live;
+    }
+
+    // Copies each slot's binding from the arena at `from` to the next bytes at `to`, and makes
+    // the slot just as large; returns the bytes copied.
+    std::size_t compact_bindings(const char* from, char* to) noexcept {
+        std::size_t used = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            record& r = records[i];
+            if (r.opener == i) {
+                copy_bytes(to + used, from + r.offset, r.length);
+                r.offset = used;
+                r.capacity = r.length;
+                used += r.length;
+            }
+        }
+        return used;
+    }
+
     // Makes room for `size` more bytes at the end of the arena; on std::bad_alloc nothing has
     // changed.
     void grow_arena(std::size_t size) {
         const bool compact = arena_dead > arena_used - arena_dead + count;
-        std::size_t keep = arena_used;
-        if (compact) {
-            keep = 0;
-            for (std::size_t i = 0; i < count; ++i) {
-                keep += records[i].opener == i ? records[i].length : 0;
-            }
-        }
+        const std::size_t keep = compact ? live_bytes() : arena_used;
         // Both terms are sizes of blocks in memory: the sum cannot wrap.
         const std::size_t capacity = std::max(2 * (keep + size), least_arena);
         heap_block<char> grown = uninitialised<char>(capacity);
         if (compact) {
-            std::size_t used = 0;
-            for (std::size_t i = 0; i < count; ++i) {
-                record& r = records[i];
-                if (r.opener == i) {
-                    copy_bytes(grown.get() + used, arena + r.offset, r.length);
-                    r.offset = used;
-                    r.capacity = r.length;
-                    used += r.length;
-                }
-            }
-            arena_used = used;
+            arena_used = compact_bindings(arena.data(), grown.get());
             arena_dead = 0;
         } else {
-            copy_bytes(grown.get(), arena, arena_used);
+            copy_bytes(grown.get(), arena.data(), arena_used);
         }
-        heap_arena = std::move(grown);
-        arena = heap_arena.get();
-        arena_capacity = capacity;
+        arena.adopt(std::move(grown), capacity);
     }
 
     // Binds a copy of [from, from + size) to the slot of `opener`; on std::bad_alloc nothing has
     // changed.
     void bind(record& opener, const char* from, std::size_t size) {
         if (size > opener.capacity) {
-            if (arena_capacity - arena_used < size) {
+            if (arena.capacity() - arena_used < size) {
                 grow_arena(size);
             }
             arena_dead += opener.capacity;
@@ -432,7 +380,7 @@ struct text_formatter::state {
             opener.capacity = size;
             arena_used += size;
         }
-        copy_bytes(arena + opener.offset, from, size);
+        copy_bytes(arena.data() + opener.offset, from, size);
         opener.length = size;
     }
 };
@@ -540,7 +488,7 @@ text_formatter text_formatter::parser(core::string_view text) {
     s.set_text(text.data(), text.size());
     detail::placeholder found;
     std::size_t from = 0;
-    while (detail::find_placeholder(s.text, s.text_size, from, found)) {
+    while (detail::find_placeholder(s.text.data(), s.text_size, from, found)) {
         s.add_record(found);
         from = found.end;
     }
@@ -556,7 +504,7 @@ std::vector<argument> text_formatter::get_arguments() const {
     const state& s = *state_;
     std::vector<argument> copies;
     copies.reserve(s.count);
-    const char* const text = s.text;
+    const char* const text = s.text.data();
     for (std::size_t i = 0; i < s.count; ++i) {
         const record& p = s.records[i];
         *copies.emplace_back().block_ = argument::block{
@@ -628,13 +576,14 @@ std::string text_formatter::make_string() {
     // Placeholders never overlap and come in order, so the text is assembled front to back;
     // replacements are copied as they are and never scanned again.
     const auto assemble = [&s](char* out) noexcept {
-        const char* const text = s.text;
+        const char* const text = s.text.data();
+        const char* const arena = s.arena.data();
         std::size_t copied = 0;
         for (std::size_t i = 0; i < s.count; ++i) {
             const record& p = s.records[i];
             const record& bound = s.records[p.opener];
             out = copy_bytes(out, text + copied, p.begin - copied);
-            out = copy_bytes(out, s.arena + bound.offset, bound.length);
+            out = copy_bytes(out, arena + bound.offset, bound.length);
             copied = p.end;
         }
         copy_bytes(out, text + copied, s.text_size - copied);
