@@ -638,17 +638,10 @@ binary_decoder::~binary_decoder() {
 
 binary_decoder& binary_decoder::operator=(const binary_decoder& other) {
     if (this != &other) {
-        // Copies first, so that a failing allocation leaves this decoder as it was.
-        detail::binary_decoder_impl copy(*other.impl_);
-        impl_->decoded_bytes.swap(copy.decoded_bytes);
-        std::memcpy(impl_->staged, copy.staged, copy.staged_size);
-        impl_->staged_size = copy.staged_size;
-        impl_->plain = copy.plain;
-        impl_->refused = copy.refused;
-        impl_->codec = copy.codec;
-        impl_->canonical = copy.canonical;
-        impl_->forgiving = copy.forgiving;
-        impl_->odd = copy.odd;
+        // The whole state copied first, so that a failing allocation leaves this decoder as it
+        // was; the old state goes with the copy.
+        binary_decoder copy(other);
+        std::swap(impl_, copy.impl_);
     }
     return *this;
 }

@@ -378,11 +378,10 @@ binary_encoder::~binary_encoder() {
 
 binary_encoder& binary_encoder::operator=(const binary_encoder& other) {
     if (this != &other) {
-        // Copies first, so that a failing allocation leaves this encoder as it was.
-        detail::binary_encoder_impl copy(*other.impl_);
-        impl_->input.swap(copy.input);
-        impl_->codec = copy.codec;
-        impl_->lines = copy.lines;
+        // The whole state copied first, so that a failing allocation leaves this encoder as it
+        // was; the old state goes with the copy.
+        binary_encoder copy(other);
+        std::swap(impl_, copy.impl_);
     }
     return *this;
 }
