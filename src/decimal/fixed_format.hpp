@@ -43,6 +43,23 @@ inline int digit_count(std::uint64_t value) {
     return guess + 1 - (value < powers_of_ten[guess] ? 1 : 0);
 }
 
+// Writes the decimal digits of a 32-bit `value` so that they end just before `end`, a pair at a
+// time; returns where they begin.
+inline char* write_digits(std::uint32_t value, char* end) {
+    while (value >= 100) {
+        end -= 2;
+        write_two_digits(end, value % 100);
+        value /= 100;
+    }
+    if (value >= 10) {
+        end -= 2;
+        write_two_digits(end, value);
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
 // Writes the decimal digits of `value` so that they end just before `end`; returns where
 // they begin. Eight digits at a time while the value is large, each eight split into two
 // independent halves in 32-bit arithmetic, then pairs.
@@ -58,19 +75,7 @@ inline char* write_digits(std::uint64_t value, char* end) {
         write_two_digits(end + 4, lower / 100);
         write_two_digits(end + 6, lower % 100);
     }
-    auto rest = static_cast<std::uint32_t>(value);
-    while (rest >= 100) {
-        end -= 2;
-        write_two_digits(end, rest % 100);
-        rest /= 100;
-    }
-    if (rest >= 10) {
-        end -= 2;
-        write_two_digits(end, rest);
-    } else {
-        *--end = static_cast<char>('0' + rest);
-    }
-    return end;
+    return write_digits(static_cast<std::uint32_t>(value), end);
 }
 
 // Writes back to front, ending just before `end`: the last `scale` digits of `magnitude`, the
@@ -95,21 +100,11 @@ inline void write_fraction_and_integer(Unsigned magnitude, char* end, std::size_
     }
     if constexpr (sizeof(Unsigned) > 4) {
         if (magnitude >= 100000000) {
-            write_digits(magnitude, p);
+            write_digits(std::uint64_t{magnitude}, p);
             return;
         }
     }
-    auto rest = static_cast<std::uint32_t>(magnitude);
-    while (rest >= 100) {
-        p -= 2;
-        write_two_digits(p, rest % 100);
-        rest /= 100;
-    }
-    if (rest >= 10) {
-        write_two_digits(p - 2, rest);
-    } else {
-        p[-1] = static_cast<char>('0' + rest);
-    }
+    write_digits(static_cast<std::uint32_t>(magnitude), p);
 }
 
 // The most decimals short_fixed writes.

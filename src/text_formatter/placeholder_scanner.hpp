@@ -27,6 +27,7 @@ struct placeholder {
 };
 
 // Below this many bytes a plain loop finds a character sooner than a call to the C library.
+// bench/text_bench.cpp: formatter_vorn_bind
 inline constexpr std::size_t short_span = 32;
 
 // The offset of the first `c` in [from, to) of `text`, or `to` when there is none.

@@ -62,6 +62,7 @@ struct text_hash {
 // Whether the `size` bytes at a and b are equal; placeholder texts are short, and a plain loop
 // beats a call for them.
 bool same_bytes(const char* a, const char* b, std::size_t size) noexcept {
+    // bench/text_bench.cpp: formatter_vorn_by_text
     if (size > 16) {
         return std::memcmp(a, b, size) == 0;
     }
@@ -98,6 +99,7 @@ bool canonical_number(const char* digits, std::size_t size, unsigned long& value
 // the same number, so that binding by number visits each slot once. Texts with few placeholders
 // are searched by a scan; larger ones through hash indexes built by the parser, which keep every
 // lookup constant.
+// bench/text_bench.cpp: formatter_vorn_bind
 constexpr std::size_t scan_limit = 16;
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 
