@@ -4,6 +4,7 @@
 // function, and only called when the processor has AVX2; the scalar kernels finish the tails.
 #include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
+#include "common/compiler.hpp"
 
 #if defined(__x86_64__)
 
@@ -11,7 +12,7 @@
 
 #include <cstring>
 
-#define VORN_AVX2 __attribute__((target("avx2")))
+#define VORN_AVX2 VORN_CORE_TARGET("avx2")
 
 namespace vorn::core::v2::detail {
 namespace {

@@ -6,6 +6,7 @@
 // them.
 #include "binary_encoding/kernels.hpp"
 #include "binary_encoding/tables.hpp"
+#include "common/compiler.hpp"
 
 #if defined(__x86_64__)
 
@@ -20,7 +21,7 @@
 
 #include <cstdint>
 
-#define VORN_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
+#define VORN_AVX512 VORN_CORE_TARGET("avx512f,avx512bw,avx512vl,avx512vbmi")
 
 namespace vorn::core::v2::detail {
 namespace {

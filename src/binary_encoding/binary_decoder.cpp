@@ -230,8 +230,8 @@ text_end end_text(const decode_rules& rules, const held_text& left) noexcept {
 
 // Decodes a whole text that is not whole groups (or digit pairs) into `out`, through the
 // streaming steps. Kept out of line: the one-shot forms inline only the common shapes.
-[[gnu::noinline]] decode_result decode_uneven(const decode_rules& rules, const char* text,
-                                              std::size_t size, unsigned char* out) noexcept {
+VORN_CORE_NOINLINE decode_result decode_uneven(const decode_rules& rules, const char* text,
+                                               std::size_t size, unsigned char* out) noexcept {
     held_text left{{}, 0};
     const feed_result fed = feed(rules, left, text, size, out);
     if (fed.refused) {
@@ -476,9 +476,9 @@ class bounded_bytes {
 // Decodes a whole text a slice at a time: for forgiving texts, whose whitespace is squeezed
 // out of each slice first, and for buffers smaller than the text's bound. Reports too_small
 // with the size needed for a complete text whose bytes exceed `capacity`.
-[[gnu::noinline]] decode_result decode_in_slices(const decode_rules& rules, const char* text,
-                                                 std::size_t size, unsigned char* out,
-                                                 std::size_t capacity) noexcept {
+VORN_CORE_NOINLINE decode_result decode_in_slices(const decode_rules& rules, const char* text,
+                                                  std::size_t size, unsigned char* out,
+                                                  std::size_t capacity) noexcept {
     squeeze_area area(text);
     char* const squeezed = area.get();
     bounded_bytes bytes(out, capacity);

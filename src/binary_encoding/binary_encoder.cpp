@@ -18,17 +18,7 @@
 #include "byte_array/byte_array_access.hpp"
 #include "vorn/core/binary_encoding.hpp"
 
-namespace vorn::core::v2 {
-
-static_assert(sizeof(binary_encoder) == sizeof(void*), "binary_encoder is one owning pointer");
-// Passed by value to exported functions: its layout is part of the ABI.
-static_assert(sizeof(line_wrap) == sizeof(std::size_t) + sizeof(std::string_view) &&
-                  offsetof(line_wrap, end) == sizeof(std::size_t),
-              "line_wrap is a length and a view of the line end");
-static_assert(sizeof(encode_result) == 2 * sizeof(std::size_t),
-              "encode_result is a size and a flag");
-
-namespace detail {
+namespace vorn::core::v2::detail {
 
 codec_id codec_of(binary_encoding encoding) {
     switch (encoding) {
@@ -42,7 +32,17 @@ codec_id codec_of(binary_encoding encoding) {
     throw std::logic_error("Codificação binária inválida! Não foi possível obter o algoritimo.");
 }
 
-}  // namespace detail
+}  // namespace vorn::core::v2::detail
+
+namespace vorn::core::v2 {
+
+static_assert(sizeof(binary_encoder) == sizeof(void*), "binary_encoder is one owning pointer");
+// Passed by value to exported functions: its layout is part of the ABI.
+static_assert(sizeof(line_wrap) == sizeof(std::size_t) + sizeof(std::string_view) &&
+                  offsetof(line_wrap, end) == sizeof(std::size_t),
+              "line_wrap is a length and a view of the line end");
+static_assert(sizeof(encode_result) == 2 * sizeof(std::size_t),
+              "encode_result is a size and a flag");
 
 namespace {
 
@@ -484,10 +484,6 @@ std::size_t binary_encoder::encode_to(binary_encoding encoding, const unsigned c
                                       std::size_t size, char* out) {
     return encode_whole(detail::codec_of(encoding), data, size, out);
 }
-
-}  // namespace vorn::core::v2
-
-namespace vorn::core::v2 {
 
 encode_result binary_encoder::encode_to(binary_encoding encoding, const unsigned char* data,
                                         std::size_t size, char* out, std::size_t capacity,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Choosing the kernels from the processor's features, once per process.
 #include "binary_encoding/kernels.hpp"
+#include "common/compiler.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -26,12 +27,11 @@ kernel_level requested_level() noexcept {
 kernel_level detect_hardware_level() noexcept {
 #if defined(__x86_64__)
     // The checks include the operating system's support for the wider register state.
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi")) {
+    init_cpu_features();
+    if (cpu_supports_avx512_vbmi()) {
         return kernel_level::avx512;
     }
-    if (__builtin_cpu_supports("avx2")) {
+    if (cpu_supports_avx2()) {
         return kernel_level::avx2;
     }
 #endif

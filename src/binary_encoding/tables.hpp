@@ -18,8 +18,7 @@ inline constexpr char base64_padding = '=';
 
 inline constexpr char hex_digits[] = "0123456789abcdef";
 
-namespace tables {
-
+// The reverse tables, built at compile time.
 constexpr std::array<unsigned char, 256> make_base64_decode_table(const char* alphabet) {
     std::array<unsigned char, 256> table{};
     for (unsigned char& entry : table) {
@@ -46,18 +45,16 @@ constexpr std::array<unsigned char, 256> make_hex_decode_table() {
     return table;
 }
 
-}  // namespace tables
-
 // Indexed by character code: the value of an alphabet character, not_in_alphabet for every
 // other code, "=" and every code from 128 up included.
 inline constexpr std::array<unsigned char, 256> base64_decode_table =
-    tables::make_base64_decode_table(base64_alphabet);
+    make_base64_decode_table(base64_alphabet);
 // The same for the URL-safe alphabet: "-" and "_" in place of "+" and "/", which it refuses.
 inline constexpr std::array<unsigned char, 256> base64url_decode_table =
-    tables::make_base64_decode_table(base64url_alphabet);
+    make_base64_decode_table(base64url_alphabet);
 
 // Indexed by character code: 0-15 for '0'-'9', 'a'-'f' and 'A'-'F', not_in_alphabet otherwise.
-inline constexpr std::array<unsigned char, 256> hex_decode_table = tables::make_hex_decode_table();
+inline constexpr std::array<unsigned char, 256> hex_decode_table = make_hex_decode_table();
 
 inline unsigned char base64_value(char c) noexcept {
     return base64_decode_table[static_cast<unsigned char>(c)];

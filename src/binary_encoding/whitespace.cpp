@@ -12,6 +12,8 @@
 #include <immintrin.h>
 #endif
 
+#include "common/compiler.hpp"
+
 namespace vorn::core::v2::detail {
 
 namespace {
@@ -63,12 +65,12 @@ std::size_t squeeze_whitespace_portable(const char* in, std::size_t n, char* out
         auto spaces = static_cast<unsigned>(_mm_movemask_epi8(whitespace_lanes(c)));
         std::size_t from = 0;
         while (spaces != 0) {
-            const auto at = static_cast<std::size_t>(__builtin_ctz(spaces));
+            const auto at = static_cast<std::size_t>(count_trailing_zeros(spaces));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + from)));
             out += at - from;
             // The run ends at the first lane from `at` that is not whitespace (16 at most).
-            const auto run = static_cast<std::size_t>(__builtin_ctz(~(spaces >> at)));
+            const auto run = static_cast<std::size_t>(count_trailing_zeros(~(spaces >> at)));
             from = at + run;
             spaces = from < 16 ? spaces & (~0u << from) : 0;
         }
@@ -87,8 +89,7 @@ std::size_t squeeze_whitespace_portable(const char* in, std::size_t n, char* out
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-#define VORN_AVX512_VBMI2 \
-    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
+#define VORN_AVX512_VBMI2 VORN_CORE_TARGET("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt")
 
 namespace {
 
@@ -142,7 +143,7 @@ VORN_AVX512_VBMI2 std::size_t squeeze_whitespace_avx512(const char* in, std::siz
 #endif
 
 #if defined(__x86_64__)
-#define VORN_AVX2_BMI __attribute__((target("avx2,bmi,popcnt")))
+#define VORN_AVX2_BMI VORN_CORE_TARGET("avx2,bmi,popcnt")
 
 // squeeze_whitespace_portable in 32-character blocks.
 VORN_AVX2_BMI std::size_t squeeze_whitespace_avx2(const char* in, std::size_t n,
@@ -168,14 +169,14 @@ VORN_AVX2_BMI std::size_t squeeze_whitespace_avx2(const char* in, std::size_t n,
         // One store per run of whitespace, as in the portable squeezer.
         std::size_t from = 0;
         while (spaces != 0) {
-            const auto at = static_cast<std::size_t>(__builtin_ctz(spaces));
+            const auto at = static_cast<std::size_t>(count_trailing_zeros(spaces));
             _mm256_storeu_si256(
                 reinterpret_cast<__m256i*>(out),
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + from)));
             out += at - from;
             // Widened, so that a run reaching the block's end stops at bit 32.
             const auto run =
-                static_cast<std::size_t>(__builtin_ctzll(~(std::uint64_t{spaces} >> at)));
+                static_cast<std::size_t>(count_trailing_zeros(~(std::uint64_t{spaces} >> at)));
             from = at + run;
             spaces = from < 32 ? spaces & (~std::uint32_t{0} << from) : 0;
         }
@@ -189,10 +190,9 @@ VORN_AVX2_BMI std::size_t squeeze_whitespace_avx2(const char* in, std::size_t n,
 
 bool squeeze_avx512_supported() noexcept {
 #if defined(__x86_64__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-           __builtin_cpu_supports("bmi2");
+    // The kernels' AVX-512 set (VL included, which every processor with VBMI2 has) and more.
+    init_cpu_features();
+    return cpu_supports_avx512_vbmi2();
 #else
     return false;
 #endif
