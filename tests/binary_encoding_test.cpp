@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "binary_encoding/state.hpp"
 #include "support/allocation_failure.hpp"
 #include "support/child_process.hpp"
 #include "support/encoding_reference.hpp"
@@ -722,6 +723,42 @@ TEST(CallerBuffers, ExactSizesAndNoAllocation) {
     EXPECT_EQ(binary_decoder::decode_to(base64, "Zm9", none).status, vc::decode_status::incomplete);
     EXPECT_EQ(binary_decoder::decode_to(hex, "zz", none).status, vc::decode_status::refused);
     EXPECT_TRUE(binary_decoder::decode_to(hex, "zz", none).refused());
+}
+
+// Lengths at and around each switch between a fast path and the general one: the inline loops
+// below the kernels' thresholds, the SSE2 blocks of 8 to 31 hex pairs and the kernel beyond,
+// a stream's staging area. Each length round-trips one-shot and streamed (in one piece and in
+// two), and a foreign first or last character refuses the text.
+TEST(FastPaths, LengthsAroundEachSwitch) {
+    const vd::base64_kernels& b64 = vd::active_base64_kernels();
+    constexpr std::size_t staging = vd::binary_decoder_impl::staging_capacity;
+    const std::pair<binary_encoding, std::size_t> switches[] = {
+        {base64, 3 * b64.encode_inline_below},
+        {base64, 3 * b64.decode_inline_below},
+        {hex, vd::active_hex_kernels().encode_inline_below},
+        {hex, 8},  // pairs: the byte loop, then the SSE2 blocks
+        {hex, 16},
+        {hex, 32},  // one block or two overlapping, then the kernel
+        {base64, staging / 4 * 3},
+        {hex, staging / 2},
+    };
+    std::mt19937 rng(41);
+    for (const auto& [e, at] : switches) {
+        for (std::size_t n = at < 4 ? 0 : at - 4; n <= at + 4; ++n) {
+            const bytes data = random_bytes(rng, n);
+            const std::string text = binary_encoder::encode(e, data.data(), n);
+            ASSERT_EQ(text, expected_encoding(e, data)) << at << ' ' << n;
+            ASSERT_EQ(to_bytes(binary_decoder::decode(e, text)), data) << at << ' ' << n;
+            ASSERT_EQ(decode_in_pieces(e, text, {}), data) << at << ' ' << n;
+            ASSERT_EQ(decode_in_pieces(e, text, {text.size() / 2}), data) << at << ' ' << n;
+            for (std::size_t place : {std::size_t{0}, text.size() - 1}) {
+                std::string damaged = text;
+                damaged[place] = '!';
+                EXPECT_TRUE(n == 0 || binary_decoder::decode(e, damaged).empty()) << at << ' ' << n;
+                EXPECT_TRUE(n == 0 || decode_in_pieces(e, damaged, {}).empty()) << at << ' ' << n;
+            }
+        }
+    }
 }
 
 // Short hex texts (the 8 to 31 pairs decoded in overlapping blocks included), in both cases:

@@ -252,6 +252,7 @@ VORN_CORE_NOINLINE decode_result decode_uneven(const decode_rules& rules, const 
 
 // Decodes the padded final group ("xx==" or "xxx=") at `last` into `out`, after `before` bytes
 // of whole groups: the result of the whole text.
+// bench/binary_encoding_bench.cpp: decode_to_buffer/encoding:1/bytes:16
 VORN_CORE_FORCE_INLINE decode_result decode_padded_group(const decode_rules& rules,
                                                          const char* last, unsigned char* out,
                                                          std::size_t before) noexcept {
@@ -275,6 +276,7 @@ VORN_CORE_FORCE_INLINE decode_result decode_padded_group(const decode_rules& rul
 
 // Decodes a whole text into `out` (decoded_size_bound bytes). Inline in the one-shot forms,
 // where for a short text the calls would cost as much as the decoding.
+// bench/binary_encoding_bench.cpp: decode_to_buffer/encoding:1/bytes:64
 VORN_CORE_FORCE_INLINE decode_result decode_whole(const decode_rules& rules, const char* text,
                                                   std::size_t size, unsigned char* out) noexcept {
     const codec_id codec = rules.codec;
@@ -560,6 +562,7 @@ inline decode_rules default_rules(binary_encoding encoding) {
 
 // Gathers `size` characters in the staging area when they fit after plain staged text: they
 // are checked and decoded in one run with what follows them.
+// bench/binary_encoding_bench.cpp: decode_in_pieces/five_chars
 bool gather(detail::binary_decoder_impl& state, const char* text, std::size_t size) noexcept {
     if (!state.plain || size > detail::binary_decoder_impl::staging_capacity - state.staged_size) {
         return false;

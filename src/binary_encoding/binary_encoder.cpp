@@ -75,7 +75,9 @@ std::size_t text_size(codec_id codec, std::size_t size) {
     return size / 3 * 4 + final_size(codec, size % 3);
 }
 
-// Writes the whole text of `size` bytes to `out`; returns its size.
+// Writes the whole text of `size` bytes to `out`; returns its size. The path of an unbroken
+// line, without the text writer's staging.
+// bench/binary_encoding_bench.cpp: encode_to_buffer/encoding:1/bytes:64
 std::size_t encode_whole(codec_id codec, const unsigned char* data, std::size_t size,
                          char* out) noexcept {
     if (codec == codec_id::hex) {
@@ -184,8 +186,8 @@ inline void copy_16(const char* from, char* to) noexcept {
 // Copies `lines` whole lines of `layout.length` characters from `text` to `out`, each followed
 // by the line end, and returns where the writing stopped. The fast path of text_writer::put
 // for the levels without a line encoder: copies of 16 characters stay inline, where memcpy
-// of a run-time size is a call per line ("encode_wrapped_mime" in bench/, with
-// VORN_CORE_KERNEL_LEVEL=avx2).
+// of a run-time size is a call per line.
+// bench/binary_encoding_modes_bench.cpp: encode_wrapped_mime, with VORN_CORE_KERNEL_LEVEL=avx2
 char* copy_whole_lines(const char* text, std::size_t lines, const detail::line_layout& layout,
                        char* out) noexcept {
     const std::size_t length = layout.length;

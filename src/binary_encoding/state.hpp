@@ -46,10 +46,8 @@ inline void base64_encode_groups(codec_id codec, const unsigned char* in, std::s
                                  char* out) noexcept {
     const base64_kernels& kernels = active_kernels_of(codec);
     if (groups < kernels.encode_inline_below) {
-        const char* const chars = alphabet_of(codec).chars;
-        for (std::size_t g = 0; g < groups; ++g, in += 3, out += 4) {
-            base64_encode_group(chars, in, out);
-        }
+        // bench/binary_encoding_bench.cpp: encode_to_buffer/encoding:1/bytes:16
+        base64_encode_group_loop(alphabet_of(codec).chars, in, groups, out);
         return;
     }
     kernels.encode(in, groups, out);
@@ -61,12 +59,8 @@ inline bool base64_decode_groups(codec_id codec, const char* in, std::size_t gro
                                  unsigned char* out) noexcept {
     const base64_kernels& kernels = active_kernels_of(codec);
     if (groups < kernels.decode_inline_below) {
-        const std::array<unsigned char, 256>& values = *alphabet_of(codec).values;
-        unsigned bad = 0;
-        for (std::size_t g = 0; g < groups; ++g, in += 4, out += 3) {
-            bad |= base64_decode_group(values, in, out);
-        }
-        return (bad & 0x80u) == 0;
+        // bench/binary_encoding_bench.cpp: decode_to_buffer/encoding:1/bytes:16
+        return base64_decode_group_loop(*alphabet_of(codec).values, in, groups, out);
     }
     return kernels.decode(in, groups, out);
 }
@@ -75,10 +69,8 @@ inline bool base64_decode_groups(codec_id codec, const char* in, std::size_t gro
 inline void hex_encode_bytes(const unsigned char* in, std::size_t n, char* out) noexcept {
     const hex_kernels& kernels = active_hex_kernels();
     if (n < kernels.encode_inline_below) {
-        for (std::size_t i = 0; i < n; ++i, out += 2) {
-            out[0] = hex_digits[in[i] >> 4];
-            out[1] = hex_digits[in[i] & 0x0Fu];
-        }
+        // bench/binary_encoding_bench.cpp: encode_to_buffer/encoding:0/bytes:16
+        hex_encode_loop(in, n, out);
         return;
     }
     kernels.encode(in, n, out);
@@ -138,21 +130,19 @@ VORN_CORE_FORCE_INLINE bool hex_decode_8_to_31_pairs(const char* in, std::size_t
 #endif
 
 // The bytes of `pairs` digit pairs at `in`; false when a character is not a hex digit. From 8
-// to 31 pairs the SSE2 blocks above beat both the byte loop and a kernel call (measured); the
-// kernels take the longer texts.
+// to 31 pairs the SSE2 blocks above beat both the byte loop and a kernel call; the kernels
+// take the longer texts.
 VORN_CORE_FORCE_INLINE bool hex_decode_pairs(const char* in, std::size_t pairs,
                                              unsigned char* out) noexcept {
 #if defined(__SSE2__)
     if (pairs - 8 < 24) {
+        // bench/binary_encoding_bench.cpp: decode_to_buffer/encoding:0/bytes:16
         return hex_decode_8_to_31_pairs(in, pairs, out);
     }
 #endif
     if (pairs < 16) {
-        unsigned bad = 0;
-        for (std::size_t i = 0; i < pairs; ++i, in += 2) {
-            bad |= hex_decode_pair(in, out + i);
-        }
-        return (bad & 0xF0u) == 0;
+        // bench/binary_encoding_bench.cpp: decode_in_pieces/five_chars (pairs of 2 and 3)
+        return hex_decode_pair_loop(in, pairs, out);
     }
     return active_hex_kernels().decode(in, pairs, out);
 }

@@ -4,6 +4,7 @@
 #define VORN_CORE_SRC_BINARY_ENCODING_TABLES_HPP
 
 #include <array>
+#include <cstddef>
 
 namespace vorn::core::v2::detail {
 
@@ -116,6 +117,43 @@ inline unsigned hex_decode_pair(const char* in, unsigned char* out) noexcept {
     const unsigned low = hex_value(in[1]);
     *out = static_cast<unsigned char>((high << 4) | low);
     return high | low;
+}
+
+// Runs of groups (or pairs) through the functions above: the portable kernels, and the
+// front-ends' path for runs too short to profit from a kernel call.
+
+inline void base64_encode_group_loop(const char* chars, const unsigned char* in, std::size_t groups,
+                                     char* out) noexcept {
+    for (std::size_t g = 0; g < groups; ++g, in += 3, out += 4) {
+        base64_encode_group(chars, in, out);
+    }
+}
+
+// False when a character is outside the alphabet. Errors are gathered and checked once: a
+// refused text is refused as a whole, so the bytes written meanwhile do not matter.
+inline bool base64_decode_group_loop(const std::array<unsigned char, 256>& values, const char* in,
+                                     std::size_t groups, unsigned char* out) noexcept {
+    unsigned bad = 0;
+    for (std::size_t g = 0; g < groups; ++g, in += 4, out += 3) {
+        bad |= base64_decode_group(values, in, out);
+    }
+    return (bad & 0x80u) == 0;
+}
+
+inline void hex_encode_loop(const unsigned char* in, std::size_t n, char* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i, out += 2) {
+        out[0] = hex_digits[in[i] >> 4];
+        out[1] = hex_digits[in[i] & 0x0Fu];
+    }
+}
+
+// False when a character is not a hex digit.
+inline bool hex_decode_pair_loop(const char* in, std::size_t pairs, unsigned char* out) noexcept {
+    unsigned bad = 0;
+    for (std::size_t i = 0; i < pairs; ++i, in += 2) {
+        bad |= hex_decode_pair(in, out + i);
+    }
+    return (bad & 0xF0u) == 0;
 }
 
 }  // namespace vorn::core::v2::detail
