@@ -119,44 +119,37 @@ int compare_magnitudes(std::uint64_t a, int a_factor, std::uint64_t b, int b_fac
     return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-// What a decimal text reads as: its digits as one magnitude, the count of those after the
-// separator, and its sign.
-struct decimal_text {
-    std::uint64_t magnitude = 0;
-    std::size_t decimals = 0;
-    bool negative = false;
-
-    // The decimal's number and factor, once the reader has accepted the text.
-    std::int64_t number() const noexcept {
-        return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
-    }
-    std::int16_t factor() const noexcept {
-        return static_cast<std::int16_t>(-static_cast<int>(decimals));
-    }
+// The digits of a decimal text without its sign, read as one magnitude, and the count of those
+// after the separator; `refused` in place of the count for a text the reader does not accept.
+// Two words, so that even the out-of-line reader returns it in registers.
+struct unsigned_text {
+    std::uint64_t magnitude;
+    std::size_t decimals;
 };
+constexpr std::size_t refused = SIZE_MAX;
 
-// Reads "digits[<separator>digits]" from `p` to `end` into `parsed`, each run of digits through
+// Reads "digits[<separator>digits]" from `p` to `end` and returns the count of digits after the
+// separator, or `refused` when the text has another shape. Each run of digits goes through
 // `read_run`, which adds the digits from `p` on to the magnitude, leaves `p` at the first
-// non-digit and returns false when they do not fit. False when the text has another shape.
+// non-digit and returns false when they do not fit.
 template <class ReadRun>
-VORN_CORE_FORCE_INLINE bool read_unsigned(const char* p, const char* end, char separator,
-                                          ReadRun read_run, decimal_text& parsed) {
+VORN_CORE_FORCE_INLINE std::size_t read_unsigned(const char* p, const char* end, char separator,
+                                                 ReadRun read_run) {
     const char* const integer_begin = p;
     if (!read_run(p) || p == integer_begin) {
-        return false;
+        return refused;
     }
     if (p == end) {
-        return true;
+        return 0;
     }
     if (*p != separator) {
-        return false;
+        return refused;
     }
     const char* const fraction_begin = ++p;
     if (!read_run(p) || p != end || p == fraction_begin) {
-        return false;
+        return refused;
     }
-    parsed.decimals = static_cast<std::size_t>(p - fraction_begin);
-    return true;
+    return static_cast<std::size_t>(p - fraction_begin);
 }
 
 // Texts of at most this many characters hold at most 18 digits, which stay below 10^18 and so
@@ -166,9 +159,9 @@ constexpr std::size_t short_text = 18;
 
 // The reader for texts of at most short_text characters, sign included: no digit can overflow,
 // so none is checked.
-VORN_CORE_FORCE_INLINE bool read_short_unsigned(const char* p, const char* end, char separator,
-                                                decimal_text& parsed) {
-    std::uint64_t& number = parsed.magnitude;
+VORN_CORE_FORCE_INLINE unsigned_text read_short_unsigned(const char* p, const char* end,
+                                                         char separator) {
+    std::uint64_t number = 0;
     const auto read_run = [end, &number](const char*& at) {
         for (; at != end; ++at) {
             const unsigned int digit = static_cast<unsigned char>(*at) - unsigned{'0'};
@@ -179,15 +172,16 @@ VORN_CORE_FORCE_INLINE bool read_short_unsigned(const char* p, const char* end, 
         }
         return true;
     };
-    return read_unsigned(p, end, separator, read_run, parsed);
+    const std::size_t decimals = read_unsigned(p, end, separator, read_run);
+    return {number, decimals};
 }
 
 // The reader for texts of any length: the magnitude at most `limit`, at most 32768 decimals
 // (a factor of -32768).
-VORN_CORE_NOINLINE bool read_any_unsigned(const char* p, const char* end, char separator,
-                                          std::uint64_t limit, decimal_text& parsed) {
+VORN_CORE_NOINLINE unsigned_text read_any_unsigned(const char* p, const char* end, char separator,
+                                                   std::uint64_t limit) {
     constexpr std::size_t most_decimals = 32768;
-    std::uint64_t& number = parsed.magnitude;
+    std::uint64_t number = 0;
     const auto read_run = [end, limit, &number](const char*& at) {
         for (; at != end && *at >= '0' && *at <= '9'; ++at) {
             const auto digit = static_cast<std::uint64_t>(*at - '0');
@@ -198,31 +192,40 @@ VORN_CORE_NOINLINE bool read_any_unsigned(const char* p, const char* end, char s
         }
         return true;
     };
-    return read_unsigned(p, end, separator, read_run, parsed) && parsed.decimals <= most_decimals;
+    const std::size_t decimals = read_unsigned(p, end, separator, read_run);
+    return {number, decimals <= most_decimals ? decimals : refused};
 }
 
-// Reads "[-]digits[<separator>digits]", the whole of [text, text + length), into `parsed`;
-// false when the text has another shape or its number does not fit in a signed 64-bit number.
-VORN_CORE_FORCE_INLINE bool read_decimal_text(const char* text, std::size_t length, char separator,
-                                              decimal_text& parsed) {
+// Reads "[-]digits[<separator>digits]", the whole of [text, text + length), and sets `negative`
+// from its sign. The count of decimals is `refused` when the text has another shape or its
+// number does not fit in a signed 64-bit number.
+VORN_CORE_FORCE_INLINE unsigned_text read_decimal_text(const char* text, std::size_t length,
+                                                       char separator, bool& negative) {
     const char* const end = text + length;
-    parsed.negative = length != 0 && *text == '-';
-    const char* const digits = parsed.negative ? text + 1 : text;
+    negative = length != 0 && *text == '-';
+    const char* const digits = negative ? text + 1 : text;
     // bench/decimal_bench.cpp: read_vorn
     if (length <= short_text) {
-        return read_short_unsigned(digits, end, separator, parsed);
+        return read_short_unsigned(digits, end, separator);
     }
-    const std::uint64_t limit = parsed.negative ? std::uint64_t{1} << 63 : INT64_MAX;
-    return read_any_unsigned(digits, end, separator, limit, parsed);
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : INT64_MAX;
+    return read_any_unsigned(digits, end, separator, limit);
+}
+
+// Stores an accepted text into the number and factor of a decimal's block.
+inline void store(const unsigned_text& read, bool negative, std::int64_t& number,
+                  std::int16_t& factor) noexcept {
+    number = static_cast<std::int64_t>(negative ? 0 - read.magnitude : read.magnitude);
+    factor = static_cast<std::int16_t>(-static_cast<int>(read.decimals));
 }
 
 // The number of digits of the integer part of a text read, leading zeros left out.
-std::size_t integer_digits(const decimal_text& parsed) {
+std::size_t integer_digits(const unsigned_text& read) {
     // A magnitude below 2^64 < 10^20 has no integer digits beyond 19 decimals.
-    if (parsed.decimals >= 20) {
+    if (read.decimals >= 20) {
         return 0;
     }
-    const std::uint64_t integer = parsed.magnitude / powers_of_ten[parsed.decimals];
+    const std::uint64_t integer = read.magnitude / powers_of_ten[read.decimals];
     return integer == 0 ? 0 : static_cast<std::size_t>(digit_count(integer));
 }
 
@@ -394,26 +397,25 @@ std::ostream& operator<<(std::ostream& out, const decimal& value) {
 
 converter_status value_converter<decimal>::make_value(decimal& out, const char* text,
                                                       std::size_t length) const noexcept {
-    decimal_text parsed;
-    if (!read_decimal_text(text, length, separator_, parsed)) {
+    bool negative = false;
+    const unsigned_text read = read_decimal_text(text, length, separator_, negative);
+    if (read.decimals == refused) {
         return converter_status::invalid_format;
     }
-    out.block_->number = parsed.number();
-    out.block_->factor = parsed.factor();
+    store(read, negative, out.block_->number, out.block_->factor);
     return converter_status::success;
 }
 
 converter_status value_converter<decimal>::make_value(decimal& out, const char* text,
                                                       std::size_t length,
                                                       decimal_limits limits) const noexcept {
-    decimal_text parsed;
-    if (!read_decimal_text(text, length, separator_, parsed) ||
-        parsed.decimals > limits.max_decimals ||
-        integer_digits(parsed) > limits.max_integer_digits) {
+    bool negative = false;
+    const unsigned_text read = read_decimal_text(text, length, separator_, negative);
+    if (read.decimals == refused || read.decimals > limits.max_decimals ||
+        integer_digits(read) > limits.max_integer_digits) {
         return converter_status::invalid_format;
     }
-    out.block_->number = parsed.number();
-    out.block_->factor = parsed.factor();
+    store(read, negative, out.block_->number, out.block_->factor);
     return converter_status::success;
 }
 
