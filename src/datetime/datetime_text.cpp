@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/compiler.hpp"
 #include "datetime/calendar.hpp"
 #include "datetime/text_fields.hpp"
 #include "datetime/text_forms.hpp"
@@ -168,9 +169,9 @@ int offset_seconds(const char* designator) noexcept {
 // Any year the date writer takes: its text, T, the time writer's text of the whole seconds and
 // the offset designator, built in a scratch area. Unlike the date and time writers, this one
 // asks for exactly what this value needs.
-converter_status write_any_year_datetime(char* buffer, std::size_t& length,
-                                         const detail::wall_clock_split& wall,
-                                         int offset) noexcept {
+VORN_CORE_NOINLINE converter_status write_any_year_datetime(char* buffer, std::size_t& length,
+                                                            detail::wall_clock_split wall,
+                                                            int offset) noexcept {
     char scratch[detail::max_date_text + 1 + detail::max_time_text + detail::max_offset_text];
     std::size_t used = 0;
     converter_status status = detail::write_date_text(scratch, used, wall.julian_day);
@@ -206,8 +207,8 @@ converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t
     if (civil.year < 1 || civil.year > 9999) {
         return write_any_year_datetime(buffer, length, wall, offset);
     }
-    return detail::write_iso_datetime(buffer, length, civil,
-                                      static_cast<std::uint32_t>(wall.msecs_of_day), false, offset);
+    return detail::write_iso_datetime<false>(buffer, length, civil,
+                                             static_cast<std::uint32_t>(wall.msecs_of_day), offset);
 }
 
 converter_status value_converter<datetime>::make_value(datetime& out, const char* text,

@@ -141,8 +141,8 @@ converter_status chars_converter<datetime>::make_chars_rfc3339(char* buffer, std
     if (civil.year < 0 || civil.year > 9999) {
         return converter_status::invalid_format;
     }
-    return detail::write_iso_datetime(buffer, length, civil,
-                                      static_cast<std::uint32_t>(wall.msecs_of_day), true, offset);
+    return detail::write_iso_datetime<true>(buffer, length, civil,
+                                            static_cast<std::uint32_t>(wall.msecs_of_day), offset);
 }
 
 }  // namespace vorn::core::v2

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/compiler.hpp"
 #include "datetime/calendar.hpp"
 #include "datetime/text_fields.hpp"
 #include "datetime/text_forms.hpp"
@@ -16,8 +17,8 @@ namespace {
 // Any year from -9999 to 99999: the signed year of at least four digits, five places so that a
 // positive year may take all five while a negative one keeps four digits after its sign, then
 // -MM-DD.
-converter_status write_signed_year_date(char* scratch, std::size_t& used,
-                                        const civil_date& c) noexcept {
+VORN_CORE_NOINLINE converter_status write_signed_year_date(char* scratch, std::size_t& used,
+                                                           civil_date c) noexcept {
     if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
         return converter_status::invalid_format;
     }
@@ -36,15 +37,15 @@ void append_milliseconds(char* scratch, std::size_t& used, std::uint32_t millise
 
 // Hours from 0 to 99: HH:MM:SS straight from the two-digit table.
 // bench/datetime_bench.cpp: BM_writer/time
-void write_two_digit_hour_time(char* scratch, std::size_t& used, const clock_fields& c) noexcept {
+void write_two_digit_hour_time(char* scratch, std::size_t& used, clock_fields c) noexcept {
     write_clock(scratch + used, static_cast<std::uint32_t>(c.hour), c.minute, c.second);
     used += 8;
     append_milliseconds(scratch, used, c.milliseconds);
 }
 
 // Any hour from -99 to 999: the signed hour of at least two digits, then :MM:SS.
-converter_status write_signed_hour_time(char* scratch, std::size_t& used,
-                                        const clock_fields& c) noexcept {
+VORN_CORE_NOINLINE converter_status write_signed_hour_time(char* scratch, std::size_t& used,
+                                                           clock_fields c) noexcept {
     if (!append_signed_field(scratch, used, c.hour, 2, 3)) {
         return converter_status::invalid_format;
     }

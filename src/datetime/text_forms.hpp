@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/compiler.hpp"
 #include "datetime/calendar.hpp"
 #include "datetime/text_fields.hpp"
 #include "vorn/core/converters.hpp"
@@ -29,15 +30,17 @@ converter_status write_date_text(char* scratch, std::size_t& used, long long jul
 // max_time_text characters. invalid_format, with nothing written, for hours outside -99 to 999.
 converter_status write_time_text(char* scratch, std::size_t& used, int msecs) noexcept;
 
-// Writes YYYY-MM-DDTHH:MM:SS, then .mmm when `with_milliseconds` is set, then the offset
+// Writes YYYY-MM-DDTHH:MM:SS, then .mmm when WithMilliseconds is set, then the offset
 // designator, straight into `buffer` once `length` is known to hold them all: the date-time
 // text of the years 1 to 9999 (the fast path beside the writer of any year) and the RFC 3339
 // text. The year is 0 to 9999. Whole seconds drop the milliseconds, never round them.
 // bench/datetime_bench.cpp: BM_writer/datetime, BM_datetime_writer_rfc3339
-inline converter_status write_iso_datetime(char* buffer, std::size_t& length,
-                                           const civil_date& civil, std::uint32_t msecs_of_day,
-                                           bool with_milliseconds, int offset) noexcept {
-    const std::size_t clock_end = with_milliseconds ? 23 : 19;
+template <bool WithMilliseconds>
+VORN_CORE_FORCE_INLINE converter_status write_iso_datetime(char* buffer, std::size_t& length,
+                                                           const civil_date& civil,
+                                                           std::uint32_t msecs_of_day,
+                                                           int offset) noexcept {
+    const std::size_t clock_end = WithMilliseconds ? 23 : 19;
     const std::size_t needed = clock_end + (offset == 0 ? 1 : max_offset_text);
     if (length < needed) {
         length = needed;
@@ -47,7 +50,7 @@ inline converter_status write_iso_datetime(char* buffer, std::size_t& length,
     buffer[10] = 'T';
     const std::uint32_t seconds = msecs_of_day / 1000;
     write_clock(buffer + 11, seconds / 3600, seconds / 60 % 60, seconds % 60);
-    if (with_milliseconds) {
+    if (WithMilliseconds) {
         write_milliseconds(buffer + 19, msecs_of_day % 1000);
     }
     length = clock_end + write_offset(buffer + clock_end, offset);
