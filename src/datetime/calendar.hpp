@@ -85,7 +85,7 @@ constexpr long long near_last_julian_day = 200000000 - near_shift;
 // and far beyond (from about year -32800 to year 514000), through the Euclidean affine
 // functions of Neri and Schneider: all in unsigned 32-bit arithmetic but for one product.
 // Other day numbers go to civil_from_julian_day.
-// bench/datetime_bench.cpp: BM_writer/datetime, BM_datetime_writer_rfc3339
+// bench/datetime_bench.cpp: BM_writer/date, BM_writer/datetime, BM_datetime_writer_rfc3339
 constexpr civil_date civil_from_julian_day_near(long long julian_day) noexcept {
     if (julian_day < near_first_julian_day || julian_day > near_last_julian_day) {
         return civil_from_julian_day(julian_day);

@@ -199,16 +199,11 @@ VORN_CORE_NOINLINE converter_status write_any_year_datetime(char* buffer, std::s
 
 converter_status chars_converter<datetime>::make_chars(char* buffer, std::size_t& length,
                                                        datetime value) {
-    // The wall clock, split into its day and the millisecond of that day.
-    const int offset = value.get_offset();
-    const detail::wall_clock_split wall =
-        detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
-    const detail::civil_date civil = detail::civil_from_julian_day_near(wall.julian_day);
-    if (civil.year < 1 || civil.year > 9999) {
-        return write_any_year_datetime(buffer, length, wall, offset);
+    const detail::wall_clock_fields w = detail::wall_clock_of(value);
+    if (w.civil.year < 1 || w.civil.year > 9999) {
+        return write_any_year_datetime(buffer, length, w.wall, w.offset);
     }
-    return detail::write_iso_datetime<false>(buffer, length, civil,
-                                             static_cast<std::uint32_t>(wall.msecs_of_day), offset);
+    return detail::write_iso_datetime<false>(buffer, length, w);
 }
 
 converter_status value_converter<datetime>::make_value(datetime& out, const char* text,

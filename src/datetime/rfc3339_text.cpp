@@ -134,15 +134,11 @@ converter_status value_converter<datetime>::make_value_rfc3339(datetime& out, co
 
 converter_status chars_converter<datetime>::make_chars_rfc3339(char* buffer, std::size_t& length,
                                                                datetime value) {
-    const int offset = value.get_offset();
-    const detail::wall_clock_split wall =
-        detail::split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
-    const detail::civil_date civil = detail::civil_from_julian_day_near(wall.julian_day);
-    if (civil.year < 0 || civil.year > 9999) {
+    const detail::wall_clock_fields w = detail::wall_clock_of(value);
+    if (w.civil.year < 0 || w.civil.year > 9999) {
         return converter_status::invalid_format;
     }
-    return detail::write_iso_datetime<true>(buffer, length, civil,
-                                            static_cast<std::uint32_t>(wall.msecs_of_day), offset);
+    return detail::write_iso_datetime<true>(buffer, length, w);
 }
 
 }  // namespace vorn::core::v2

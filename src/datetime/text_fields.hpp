@@ -26,12 +26,14 @@ inline const char* end_of_digits(const char* text, const char* end) noexcept {
     return text;
 }
 
-// Writes -MM-DD at `out`, 6 characters; month and day below 100.
-inline void write_month_day(char* out, std::uint32_t month, std::uint32_t day) noexcept {
-    out[0] = '-';
-    write_two_digits(out + 1, month);
-    out[3] = '-';
-    write_two_digits(out + 4, day);
+// Writes `separator` and `first` as two digits, then `separator` and `second` as two digits,
+// at `out`: the -MM-DD of a date or the :MM:SS of a clock, 6 characters; both below 100.
+inline void write_separated_pairs(char* out, char separator, std::uint32_t first,
+                                  std::uint32_t second) noexcept {
+    out[0] = separator;
+    write_two_digits(out + 1, first);
+    out[3] = separator;
+    write_two_digits(out + 4, second);
 }
 
 // Writes the date YYYY-MM-DD at `out`, 10 characters, for a year from 0 to 9999: the one
@@ -42,22 +44,14 @@ inline void write_iso_date(char* out, std::uint32_t year, std::uint32_t month,
                            std::uint32_t day) noexcept {
     write_two_digits(out, year / 100);
     write_two_digits(out + 2, year % 100);
-    write_month_day(out + 4, month, day);
-}
-
-// Writes :MM:SS at `out`, 6 characters; minute and second below 100.
-inline void write_minute_second(char* out, std::uint32_t minute, std::uint32_t second) noexcept {
-    out[0] = ':';
-    write_two_digits(out + 1, minute);
-    out[3] = ':';
-    write_two_digits(out + 4, second);
+    write_separated_pairs(out + 4, '-', month, day);
 }
 
 // Writes the clock HH:MM:SS at `out`, 8 characters; every field below 100.
 inline void write_clock(char* out, std::uint32_t hour, std::uint32_t minute,
                         std::uint32_t second) noexcept {
     write_two_digits(out, hour);
-    write_minute_second(out + 2, minute, second);
+    write_separated_pairs(out + 2, ':', minute, second);
 }
 
 // Writes the milliseconds (below 1000) as the fraction .mmm at `out`, 4 characters.

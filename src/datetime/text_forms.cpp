@@ -22,7 +22,7 @@ VORN_CORE_NOINLINE converter_status write_signed_year_date(char* scratch, std::s
     if (!append_signed_field(scratch, used, reported_year(c.year), 4, 5)) {
         return converter_status::invalid_format;
     }
-    write_month_day(scratch + used, c.month, c.day);
+    write_separated_pairs(scratch + used, '-', c.month, c.day);
     used += 6;
     return converter_status::success;
 }
@@ -49,7 +49,7 @@ VORN_CORE_NOINLINE converter_status write_signed_hour_time(char* scratch, std::s
     if (!append_signed_field(scratch, used, c.hour, 2, 3)) {
         return converter_status::invalid_format;
     }
-    write_minute_second(scratch + used, c.minute, c.second);
+    write_separated_pairs(scratch + used, ':', c.minute, c.second);
     used += 6;
     append_milliseconds(scratch, used, c.milliseconds);
     return converter_status::success;
@@ -58,7 +58,7 @@ VORN_CORE_NOINLINE converter_status write_signed_hour_time(char* scratch, std::s
 }  // namespace
 
 converter_status write_date_text(char* scratch, std::size_t& used, long long julian_day) noexcept {
-    const civil_date c = civil_from_julian_day(julian_day);
+    const civil_date c = civil_from_julian_day_near(julian_day);
     if (c.year < 1 || c.year > 9999) {
         return write_signed_year_date(scratch, used, c);
     }

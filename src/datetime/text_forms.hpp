@@ -30,6 +30,20 @@ converter_status write_date_text(char* scratch, std::size_t& used, long long jul
 // max_time_text characters. invalid_format, with nothing written, for hours outside -99 to 999.
 converter_status write_time_text(char* scratch, std::size_t& used, int msecs) noexcept;
 
+// The wall clock of a datetime as its writers take it apart: the day and the millisecond of
+// that day, the calendar date of that day, and the offset.
+struct wall_clock_fields {
+    wall_clock_split wall;
+    civil_date civil;
+    int offset;
+};
+
+inline wall_clock_fields wall_clock_of(const datetime& value) noexcept {
+    const int offset = value.get_offset();
+    const wall_clock_split wall = split_wall_clock(value.to_msecs_since_epoch() + 1000LL * offset);
+    return wall_clock_fields{wall, civil_from_julian_day_near(wall.julian_day), offset};
+}
+
 // Writes YYYY-MM-DDTHH:MM:SS, then .mmm when WithMilliseconds is set, then the offset
 // designator, straight into `buffer` once `length` is known to hold them all: the date-time
 // text of the years 1 to 9999 (the fast path beside the writer of any year) and the RFC 3339
@@ -37,23 +51,22 @@ converter_status write_time_text(char* scratch, std::size_t& used, int msecs) no
 // bench/datetime_bench.cpp: BM_writer/datetime, BM_datetime_writer_rfc3339
 template <bool WithMilliseconds>
 VORN_CORE_FORCE_INLINE converter_status write_iso_datetime(char* buffer, std::size_t& length,
-                                                           const civil_date& civil,
-                                                           std::uint32_t msecs_of_day,
-                                                           int offset) noexcept {
+                                                           const wall_clock_fields& w) noexcept {
     const std::size_t clock_end = WithMilliseconds ? 23 : 19;
-    const std::size_t needed = clock_end + (offset == 0 ? 1 : max_offset_text);
+    const std::size_t needed = clock_end + (w.offset == 0 ? 1 : max_offset_text);
     if (length < needed) {
         length = needed;
         return converter_status::buffer_too_small;
     }
-    write_iso_date(buffer, static_cast<std::uint32_t>(civil.year), civil.month, civil.day);
+    write_iso_date(buffer, static_cast<std::uint32_t>(w.civil.year), w.civil.month, w.civil.day);
     buffer[10] = 'T';
+    const auto msecs_of_day = static_cast<std::uint32_t>(w.wall.msecs_of_day);
     const std::uint32_t seconds = msecs_of_day / 1000;
     write_clock(buffer + 11, seconds / 3600, seconds / 60 % 60, seconds % 60);
     if (WithMilliseconds) {
         write_milliseconds(buffer + 19, msecs_of_day % 1000);
     }
-    length = clock_end + write_offset(buffer + clock_end, offset);
+    length = clock_end + write_offset(buffer + clock_end, w.offset);
     return converter_status::success;
 }
 
