@@ -144,10 +144,10 @@ struct text_formatter::state {
     // The text lies at the start of own_chars when it fits there, and the arena then takes the
     // rest of them; a text too long for them leaves them all to the arena.
     inline_or_heap<char> text{own_chars, inline_chars};
-    std::size_t text_size = 0;
     inline_or_heap<record> records{own_records, inline_records};
-    std::size_t count = 0;
     inline_or_heap<char> arena{own_chars, inline_chars};
+    std::size_t text_size = 0;
+    std::size_t count = 0;
     std::size_t arena_used = 0;  // bytes in use at the start of the arena, dead ones included
     std::size_t arena_dead = 0;
     std::unique_ptr<hash_indexes> hashed;
