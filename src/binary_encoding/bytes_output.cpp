@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
-#include <utility>
 
 #include "binary_encoding/state.hpp"
 
@@ -73,17 +72,6 @@ void byte_chain::release() noexcept {
     first_ = last_ = nullptr;
     size_ = 0;
     inline_used_ = 0;
-}
-
-void byte_chain::swap(byte_chain& other) noexcept {
-    unsigned char bytes[inline_capacity];
-    std::memcpy(bytes, inline_, inline_used_);
-    std::memcpy(inline_, other.inline_, other.inline_used_);
-    std::memcpy(other.inline_, bytes, inline_used_);
-    std::swap(first_, other.first_);
-    std::swap(last_, other.last_);
-    std::swap(size_, other.size_);
-    std::swap(inline_used_, other.inline_used_);
 }
 
 }  // namespace vorn::core::v2::detail

@@ -205,7 +205,6 @@ class byte_chain {
 
     // Empty, and back inside the record: its heap blocks, if any, are freed.
     void release() noexcept;
-    void swap(byte_chain& other) noexcept;
 
   private:
     struct block {
