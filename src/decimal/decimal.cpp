@@ -177,9 +177,10 @@ VORN_CORE_FORCE_INLINE unsigned_text read_short_unsigned(const char* p, const ch
 }
 
 // The reader for texts of any length: the magnitude at most `limit`, at most 32768 decimals
-// (a factor of -32768).
-VORN_CORE_NOINLINE unsigned_text read_any_unsigned(const char* p, const char* end, char separator,
-                                                   std::uint64_t limit) {
+// (a factor of -32768). Amounts past short_text characters are rare: kept apart, so that the
+// short path stays compact.
+VORN_CORE_COLD unsigned_text read_any_unsigned(const char* p, const char* end, char separator,
+                                               std::uint64_t limit) {
     constexpr std::size_t most_decimals = 32768;
     std::uint64_t number = 0;
     const auto read_run = [end, limit, &number](const char*& at) {
