@@ -29,6 +29,7 @@ codec_id codec_of(binary_encoding encoding) {
         case binary_encoding::base64url:
             return codec_id::base64url;
     }
+    // Frozen text, as programs and their logs see it, spelling included.
     throw std::logic_error("Codificação binária inválida! Não foi possível obter o algoritimo.");
 }
 

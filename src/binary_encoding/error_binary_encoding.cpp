@@ -27,10 +27,12 @@ error_binary_encoding& error_binary_encoding::instance() {
 error_binary_encoding::~error_binary_encoding() = default;
 
 const char* error_binary_encoding::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vorn-core-error-binary-encoding";
 }
 
 const char* error_binary_encoding::get_message(int code) const {
+    // Frozen texts: programs compare and log these messages.
     switch (code) {
         case 1:
             return "The text is not valid in its binary encoding";

@@ -19,7 +19,8 @@ using core::detail::byte_array_impl;
 // The largest n whose block size, n + header_size, still fits in 64 bits: 2^64 - 25.
 inline constexpr std::size_t max_data_size = ~byte_array_impl::header_size;
 
-// What grow() throws, as std::length_error, when the new size would pass 2^64 - 1.
+// What grow() throws, as std::length_error, when the new size would pass 2^64 - 1. Frozen text,
+// like the two in byte_array_impl.cpp: programs compare what() with it.
 inline constexpr const char grow_length_error[] = "vorn::core::detail::byte_array_impl::grow";
 
 // The header of every array that owns no block: size 0, capacity 0. It lives in read-only

@@ -33,12 +33,22 @@
 
 namespace vorn::core::v2::detail {
 
+// 128-bit integers, for exact products and sums of 64-bit operands.
+__extension__ using int128 = __int128;
+__extension__ using uint128 = unsigned __int128;
+
 // Index of the lowest set bit; `bits` must not be 0.
-inline int count_trailing_zeros(std::uint32_t bits) noexcept { return __builtin_ctz(bits); }
-inline int count_trailing_zeros(std::uint64_t bits) noexcept { return __builtin_ctzll(bits); }
+inline int count_trailing_zeros(std::uint32_t bits) noexcept {
+    return __builtin_ctz(bits);
+}
+inline int count_trailing_zeros(std::uint64_t bits) noexcept {
+    return __builtin_ctzll(bits);
+}
 
 // Number of zero bits above the highest set bit; `bits` must not be 0.
-inline int count_leading_zeros(std::uint64_t bits) noexcept { return __builtin_clzll(bits); }
+inline int count_leading_zeros(std::uint64_t bits) noexcept {
+    return __builtin_clzll(bits);
+}
 
 // a + b and a - b into `out`; true when the exact result does not fit.
 template <class Int>
@@ -51,8 +61,12 @@ inline bool sub_overflows(Int a, Int b, Int* out) noexcept {
 }
 
 // What the processor offers, for the kernels' one-time selection.
-inline void init_cpu_features() noexcept { __builtin_cpu_init(); }
-inline bool cpu_supports_avx2() noexcept { return __builtin_cpu_supports("avx2"); }
+inline void init_cpu_features() noexcept {
+    __builtin_cpu_init();
+}
+inline bool cpu_supports_avx2() noexcept {
+    return __builtin_cpu_supports("avx2");
+}
 // AVX-512 F, BW, VL and VBMI: what the codec kernels use.
 inline bool cpu_supports_avx512_vbmi() noexcept {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The text forms of datetime: the reader that matches the fixed fields a word at a time, and
 // the writer.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,7 +20,7 @@ datetime detail::failure_datetime() noexcept {
 
 namespace {
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+static_assert(std::endian::native == std::endian::little,
               "the fixed fields are read eight characters to a word, first character lowest");
 
 // Eight characters of a form: 'd' stands for an ASCII digit, any other character for itself.

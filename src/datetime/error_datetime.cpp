@@ -17,10 +17,12 @@ error_datetime& error_datetime::instance() {
 error_datetime::~error_datetime() = default;
 
 const char* error_datetime::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vorn-core-error-date";
 }
 
 const char* error_datetime::get_message(int code) const {
+    // Frozen texts: programs compare and log these messages.
     switch (code) {
         case 1:
             return "O formato informado está fora do esperado";

@@ -18,11 +18,10 @@ namespace vorn::core::v2 {
 
 namespace {
 
-__extension__ using int128 = __int128;
-__extension__ using uint128 = unsigned __int128;
-
 using detail::digit_count;
+using detail::int128;
 using detail::powers_of_ten;
+using detail::uint128;
 constexpr int largest_scale = 19;
 
 // A result computed before any block is touched, so that a throwing operation changes nothing.

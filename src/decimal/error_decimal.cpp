@@ -17,10 +17,12 @@ error_decimal& error_decimal::instance() {
 error_decimal::~error_decimal() = default;
 
 const char* error_decimal::get_name() const {
+    // Frozen text: programs compare and store category names.
     return "vorn-core-error-decimal";
 }
 
 const char* error_decimal::get_message(int code) const {
+    // Frozen texts: programs compare and log these messages.
     switch (code) {
         case 1:
             return "The text is not a decimal number";

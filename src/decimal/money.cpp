@@ -19,10 +19,9 @@ namespace vorn::core::v2 {
 
 namespace {
 
-__extension__ using int128 = __int128;
-__extension__ using uint128 = unsigned __int128;
-
+using detail::int128;
 using detail::powers_of_ten;
+using detail::uint128;
 
 constexpr const char* result_overflow = "decimal result does not fit in a decimal";
 
