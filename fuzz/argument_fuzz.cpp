@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vorn/core/result.hpp"
@@ -17,22 +18,22 @@ using vorn::fuzz::check;
 namespace {
 
 // What a record keeps of a text: at most `limit` bytes, and nothing after a NUL.
-std::string kept(const std::string& text, std::size_t limit) {
-    const std::string cut = text.substr(0, limit);
-    return cut.substr(0, std::strlen(cut.c_str()));
+std::string kept(std::string_view text, std::size_t limit) {
+    const std::string_view cut = text.substr(0, limit);
+    return std::string(cut.substr(0, cut.find('\0')));
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int check_input(const std::uint8_t* data, std::size_t size) {
     namespace vc = vorn::core::v2;
-    // Pieces separated by 0xFF bytes alternate name, value, name, value, ...
-    std::vector<std::string> pieces(1);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0xFF) {
-            pieces.emplace_back();
-        } else {
-            pieces.back().push_back(static_cast<char>(data[i]));
+    // Pieces separated by 0xFF bytes alternate name, value, name, value, ... They are views of
+    // the input, so that the records read the caller's bytes in place.
+    const char* const chars = reinterpret_cast<const char*>(data);
+    std::vector<std::string_view> pieces;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i <= size; ++i) {
+        if (i == size || data[i] == 0xFF) {
+            pieces.emplace_back(chars + from, i - from);
+            from = i + 1;
         }
     }
     if (pieces.size() % 2 != 0) {
@@ -47,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::size_t index = 0;
     for (const vc::result::argument& a : item.get_argument_range()) {
-        const std::string& name = pieces[2 * index];
-        const std::string& value = pieces[2 * index + 1];
+        const std::string_view name = pieces[2 * index];
+        const std::string_view value = pieces[2 * index + 1];
         const std::size_t name_bytes = name.size() < 253 ? name.size() : 253;
         check(a.get_name() == kept(name, 253));
         check(a.get_value() == kept(value, 253 - name_bytes));
@@ -65,4 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(std::strcmp(item.get_argument_value(first_name),
                       item.get_argument_range().begin()->get_value()) == 0);
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

@@ -32,9 +32,7 @@ std::optional<bytes> reference_with(vc::binary_encoding e, std::string_view text
     return decoded;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int check_input(const std::uint8_t* data, std::size_t size) {
     if (size < 2) {
         return 0;
     }
@@ -91,4 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(std::equal(portable.begin(), portable.begin() + kept, wide.begin()));
     }
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

@@ -27,17 +27,16 @@ bool same(const vc::datetime& a, const vc::datetime& b) {
     return a.to_msecs_since_epoch() == b.to_msecs_since_epoch() && a.get_offset() == b.get_offset();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int check_input(const std::uint8_t* data, std::size_t size) {
     static const std::regex pattern(vorn::test::datetime_pattern);
     static const vc::datetime failure(vc::date(0, 0, 0), vc::time(), 0);
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const char* const chars = reinterpret_cast<const char*>(data);
+    const std::string text(chars, size);
 
     const vc::datetime before(vc::date(1, 2, 2003), vc::time(4, 5, 6, 7), 480);
     vc::datetime out = before;
     const vc::converter_status status =
-        vc::value_converter<vc::datetime>().make_value(out, text.data(), text.size());
+        vc::value_converter<vc::datetime>().make_value(out, chars, size);
     check(status == vc::converter_status::success ||
           status == vc::converter_status::invalid_format);
 
@@ -86,4 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               value.to_msecs_since_epoch() - value.get_time().get_milliseconds());
     }
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

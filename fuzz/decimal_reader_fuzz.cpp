@@ -52,18 +52,17 @@ bool well_formed(const std::string& text, char separator, std::string& digits,
     return decimals <= 32768;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int check_input(const std::uint8_t* data, std::size_t size) {
     namespace vc = vorn::core::v2;
     if (size == 0) {
         return 0;
     }
     const char separator = static_cast<char>(data[0]);
-    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const char* const chars = reinterpret_cast<const char*>(data) + 1;
+    const std::string text(chars, size - 1);
     const vc::value_converter<vc::decimal> reader(separator);
     vc::decimal out(77, 3);
-    const vc::converter_status status = reader.make_value(out, text.data(), text.size());
+    const vc::converter_status status = reader.make_value(out, chars, text.size());
 
     // With limits: accepted exactly when accepted without them and within both counts (the
     // integer digits without leading zeros), and then the same value; `out` alone otherwise.
@@ -71,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     static_cast<std::uint32_t>(size % 11)};
     vc::decimal limited(77, 3);
     const vc::converter_status limited_status =
-        reader.make_value(limited, text.data(), text.size(), limits);
+        reader.make_value(limited, chars, text.size(), limits);
     if (status == vc::converter_status::success && !is_digit(separator)) {
         const std::size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
         const std::size_t point = text.find(separator, sign);
@@ -131,4 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(reader.make_value(back, written.data(), written.size()) == vc::converter_status::success);
     check(back.get_number() == out.get_number() && back.get_factor() == out.get_factor());
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

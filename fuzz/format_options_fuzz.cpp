@@ -16,7 +16,9 @@ using vorn::fuzz::check;
 
 namespace vd = vorn::core::v2::detail;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+int check_input(const std::uint8_t* data, std::size_t size) {
     static const std::regex forms[] = {
         std::regex(R"(^(?:[^{}][<>^]|[<>^])?([1-9]\d*|\{\d*\})?(\}[\s\S]*)?$)"),
         std::regex(R"(^(?:[^{}][<>^]|[<>^])?([1-9]\d*|\{\d*\})?r?(\}[\s\S]*)?$)"),
@@ -24,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     static const vd::format_kind kinds[] = {vd::format_kind::text, vd::format_kind::datetime,
                                             vd::format_kind::decimal};
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
+    const char* const begin = reinterpret_cast<const char*>(data);
+    const char* const end = begin + size;
+    const std::string text(begin, end);
     // Counts of more than 9 digits may pass INT_MAX, which the parser refuses and the grammar
     // does not say: the grammar is checked on shorter counts only.
     const bool short_counts = !std::regex_search(text, std::regex(R"(\d{10})"));
@@ -57,4 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

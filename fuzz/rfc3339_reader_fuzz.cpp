@@ -95,14 +95,13 @@ expectation expect(const std::string& text) {
     return e;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int check_input(const std::uint8_t* data, std::size_t size) {
     static const vc::datetime failure(vc::date(0, 0, 0), vc::time(), 0);
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const char* const chars = reinterpret_cast<const char*>(data);
+    const std::string text(chars, size);
     vc::datetime out = vc::datetime::from_msecs_since_epoch(12345);
     const vc::converter_status status =
-        vc::value_converter<vc::datetime>().make_value_rfc3339(out, text.data(), text.size());
+        vc::value_converter<vc::datetime>().make_value_rfc3339(out, chars, size);
     const expectation expected = expect(text);
     if (expected.accepted) {
         check(status == vc::converter_status::success);
@@ -138,4 +137,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               back.get_offset() == offset);
     }
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

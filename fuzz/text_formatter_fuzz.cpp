@@ -35,18 +35,17 @@ bool all_digits(const std::string& s) {
 // structural properties only.
 constexpr std::size_t reference_limit = 128;
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int check_input(const std::uint8_t* data, std::size_t size) {
     namespace vc = vorn::core::v2;
     using vorn::test::reference_placeholder;
     if (size == 0) {
         return 0;
     }
     const unsigned control = data[0];
-    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const vorn::core::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::string text(input.data(), input.size());
 
-    vc::text_formatter f = vc::text_formatter::parser(vorn::core::string_view(text));
+    vc::text_formatter f = vc::text_formatter::parser(input);
     std::vector<reference_placeholder> found;
     for (const vc::argument& a : f.get_arguments()) {
         found.push_back(
@@ -104,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Binding by number agrees with binding each placeholder of that number by its text.
-    vc::text_formatter by_number = vc::text_formatter::parser(vorn::core::string_view(text));
+    vc::text_formatter by_number = vc::text_formatter::parser(input);
     vc::text_formatter by_text = by_number;
     for (const auto& entry : first_has_params) {
         const unsigned long n = entry.first;
@@ -118,4 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(by_number.make_string() == by_text.make_string());
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

@@ -18,13 +18,16 @@ using vorn::fuzz::check;
 
 namespace vc = vorn::core::v2;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+int check_input(const std::uint8_t* data, std::size_t size) {
     static const std::regex form(R"(^(\d{2}|-\d):\d{2}:\d{2}(\.\d{1,32})?$)");
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const char* const chars = reinterpret_cast<const char*>(data);
+    const std::string text(chars, size);
 
     vc::time out(1, 2, 3, 4);
     const vc::converter_status status =
-        vc::value_converter<vc::time>().make_value(out, text.data(), text.size());
+        vc::value_converter<vc::time>().make_value(out, chars, size);
     // Longer texts never have the form; std::regex need not see them.
     const bool has_form = size <= 41 && std::regex_match(text, form);
     check((status == vc::converter_status::success) == has_form);
@@ -55,4 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(back == value);
     }
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }

@@ -7,7 +7,9 @@
 
 #include "binary_encoding_checks.hpp"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+int check_input(const std::uint8_t* data, std::size_t size) {
     using namespace vorn::fuzz;
     if (size < 2) {
         return 0;
@@ -41,4 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               payload);
     }
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vorn::fuzz::run_guarded(data, size, check_input);
 }
