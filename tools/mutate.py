@@ -61,12 +61,15 @@ FAMILY_TESTS = {
     "binary_encoding": [r"^binary_encoding_", r"^allocation_sweep_test$", r"^format_test$"],
     "byte_array": [r"^byte_array_", r"^allocation_sweep_test$", r"^format_test$"],
     "common": ["*"],
-    "datetime": [r"^datetime_", r"^allocation_sweep_test$", r"^format_test$"],
-    "decimal": [r"^decimal_", r"^allocation_sweep_test$", r"^format_test$"],
+    "datetime": [r"^datetime_", r"^text_readers_guard_test$", r"^allocation_sweep_test$",
+                 r"^format_test$"],
+    "decimal": [r"^decimal_", r"^text_readers_guard_test$", r"^allocation_sweep_test$",
+                r"^format_test$"],
     "error": [r"^error_test$", r"^result_test$", r"^allocation_sweep_test$"],
     "result": [r"^result_", r"^allocation_sweep_test$", r"^format_test$"],
     "stopwatch": [r"^stopwatch_test$"],
-    "text_formatter": [r"^text_formatter_test$", r"^format_test$", r"^allocation_sweep_test$"],
+    "text_formatter": [r"^text_formatter_test$", r"^format_test$", r"^text_readers_guard_test$",
+                       r"^allocation_sweep_test$"],
     "version": [r"^version_test$"],
 }
 
@@ -413,8 +416,9 @@ def load_tests():
         if "PASS_REGULAR_EXPRESSION" in props or "WILL_FAIL" in props:
             continue
         # Only suites that run a program of this build can see a mutant.
-        programs = [c for c in cmd if c.startswith(str(BUILD)) and os.access(c, os.X_OK)
-                    and Path(c).is_file()]
+        # The programs need not exist yet: a fresh build directory has none until the first
+        # build, which builds exactly these.
+        programs = [c for c in cmd if c.startswith(str(BUILD) + "/")]
         if not programs and not props.get("FIXTURES_SETUP"):
             continue
         env = dict(os.environ)
@@ -440,6 +444,9 @@ def family_tests(family, tests):
             continue
         if patterns == ["*"] or any(re.search(p, name) for p in patterns):
             chosen.append(name)
+    if not chosen:
+        # Without a suite every mutant would read as a survivor.
+        sys.exit("no test suite found for the family %s" % family)
     return chosen
 
 
