@@ -392,6 +392,13 @@ def configure(jobs):
     rc, out, _ = run_quiet(cmd, BUILD_TIMEOUT)
     if rc != 0:
         sys.exit("configure failed:\n" + out)
+    # CTest names a suite's program only once it exists: build everything once, so that the
+    # suites can be found.
+    log("building " + str(BUILD) + " once")
+    rc, out, timed_out = run_quiet(["cmake", "--build", str(BUILD), "-j", str(jobs)],
+                                   4 * BUILD_TIMEOUT)
+    if rc != 0 or timed_out:
+        sys.exit("the unmutated tree does not build:\n" + out[-4000:])
 
 
 def build(targets, jobs, timeout=BUILD_TIMEOUT):
@@ -416,8 +423,6 @@ def load_tests():
         if "PASS_REGULAR_EXPRESSION" in props or "WILL_FAIL" in props:
             continue
         # Only suites that run a program of this build can see a mutant.
-        # The programs need not exist yet: a fresh build directory has none until the first
-        # build, which builds exactly these.
         programs = [c for c in cmd if c.startswith(str(BUILD) + "/")]
         if not programs and not props.get("FIXTURES_SETUP"):
             continue
