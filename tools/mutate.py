@@ -423,7 +423,9 @@ def load_tests():
         if "PASS_REGULAR_EXPRESSION" in props or "WILL_FAIL" in props:
             continue
         # Only suites that run a program of this build can see a mutant.
-        programs = [c for c in cmd if c.startswith(str(BUILD) + "/")]
+        # The program a suite runs, when the build makes it (not a script or a directory given
+        # as an argument).
+        programs = [c for c in cmd[:1] if c.startswith(str(BUILD) + "/")]
         if not programs and not props.get("FIXTURES_SETUP"):
             continue
         env = dict(os.environ)
