@@ -4,6 +4,7 @@
 // and the error_decimal category.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -161,6 +162,16 @@ TEST(Decimal, AllocationFailureThrowsAndAssignmentNeverAllocates) {
     EXPECT_EQ(target.get_factor(), -1);
     fail_next_allocations(1);
     EXPECT_THROW((void)source.to_string(40, '.'), std::bad_alloc);  // too long to be inline
+    fail_next_allocations(1);
+    EXPECT_THROW((void)source.to_string(16, '.'), std::bad_alloc);  // the short writer's longest
+    // Precisions beyond INT_MAX write INT_MAX decimals: too long for any buffer or allocation.
+    char buffer[8] = {};
+    const std::size_t longest = source.to_chars(buffer, sizeof buffer, INT_MAX, '.');
+    EXPECT_EQ(longest, std::size_t{INT_MAX} + 2);
+    EXPECT_EQ(source.to_chars(buffer, sizeof buffer, UINT_MAX, '.'), longest);
+    EXPECT_EQ(buffer[0], '\0');
+    fail_next_allocations(1);
+    EXPECT_THROW((void)source.to_string(UINT_MAX, '.'), std::bad_alloc);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -823,6 +834,9 @@ TEST(DecimalMoney, ErrorsCallersCanTellApart) {
     EXPECT_THROW(one.split({0, 0}, 2), std::invalid_argument);
     EXPECT_THROW(vc::decimal(1005, -3).split(2, 2), std::invalid_argument);  // 1.005 in cents
     EXPECT_THROW(vc::decimal(INT64_MAX, 0).split(2, 2), std::overflow_error);
+    EXPECT_THROW(vc::decimal(1, -25).split(2, 2), std::invalid_argument);
+    EXPECT_THROW(vc::decimal(1, 20).split(2, 0), std::overflow_error);  // 10^20 units
+    EXPECT_THROW(vc::decimal(INT64_MIN, 0).split(2, 2), std::overflow_error);
 
     // The in-place forms: the same values, no allocation, unchanged on an exception.
     vc::decimal amount(12345, -3);
@@ -877,6 +891,7 @@ TEST(DecimalMoney, PartsAddUpAndStayWithinOneUnitOfTheirShare) {
     EXPECT_EQ(numbers(vc::decimal(100, 0).split(3, 2)), (std::vector<long long>{3334, 3333, 3333}));
     EXPECT_EQ(numbers(vc::decimal(-2, -2).split(3, 2)), (std::vector<long long>{-1, -1, 0}));
     EXPECT_EQ(numbers(vc::decimal(10, 0).split({1, 2, 0}, 0)), (std::vector<long long>{3, 7, 0}));
+    EXPECT_EQ(numbers(vc::decimal(-1000, -3).split(2, 2)), (std::vector<long long>{-50, -50}));
 }
 
 TEST(DecimalMoney, ReaderLimits) {

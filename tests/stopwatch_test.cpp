@@ -145,6 +145,8 @@ TEST(Stopwatch, CopiesMeasureFromTheCopiedInstantIndependently) {
     pause_ms(10);
     EXPECT_GE(assigned.split(), 10);
     EXPECT_GE(copy.split(), 10);
+    assigned = original;  // onto a started stopwatch: takes the other's instant
+    EXPECT_GE(assigned.split(), 10);
 }
 
 TEST(Stopwatch, MoveAssignmentCarriesTheInstant) {

@@ -271,6 +271,8 @@ TEST(TextFormatter, AnswersWhichNumbersArePresent) {
         {"{12345}", 12345, true, false},
         {"{12345: p}", 12345, true, true},
         {"{18446744073709551615: max}", ULONG_MAX, true, true},
+        {"{18446744073709551616}", 0, false, false},  // one past the largest: no number
+        {"{100000000000000000000}", 7766279631452241920UL, false, false},  // 10^20 mod 2^64
         {"{1}", 10, false, false},
         {"{10}", 1, false, false},
         {"{0:x}", 0, false, false},
@@ -443,6 +445,22 @@ TEST(TextFormatter, AllocationFailurePropagatesAndLeaksNothing) {
         EXPECT_TRUE(f.has_arg_args(1));
     }
     EXPECT_EQ(f.bind(2, "two").make_string(), "a long enough text to live on the heap:   two");
+
+    // A copy whose own block is taken but whose contents then fail frees that block again,
+    // and a failed copy assignment leaves the target as it was.
+    const text_formatter large = text_formatter::parser(std::string(300, '.') + "{0}");
+    vc::argument named;
+    named.set_params(long_replacement);
+    const std::ptrdiff_t live = vorn::test::live_blocks();
+    vorn::test::fail_allocation_after(1, false);
+    EXPECT_THROW(text_formatter copy(large), std::bad_alloc);
+    vorn::test::fail_allocation_after(1, false);
+    EXPECT_THROW(f = large, std::bad_alloc);
+    vorn::test::fail_allocation_after(1, false);
+    EXPECT_THROW(vc::argument copy(named), std::bad_alloc);
+    vorn::test::stop_failing_allocations();
+    EXPECT_EQ(vorn::test::live_blocks(), live);
+    EXPECT_EQ(f.make_string(), "a long enough text to live on the heap:   two");
 }
 
 // Every allocation of a parse of many placeholders fails in turn, the growth of the records
@@ -543,7 +561,10 @@ TEST(TextFormatter, BindingEveryPlaceholderTakesLinearWork) {
 // what a formatter keeps in its own block: the text agrees with a plain map of bindings.
 TEST(TextFormatter, RebindingAgreesWithAMapOfBindings) {
     std::mt19937 random(23);
-    const char* const pieces[] = {"{0}", "{1}", "{2: p}", "{2}", "{07}", "{3: q}", "{12345}", "-"};
+    const char* const pieces[] = {"{0}",    "{1}",     "{2: p}", "{2}", "{07}",
+                                  "{3: q}", "{12345}", "-",      "{00}"};
+    // Bound by text but absent from every text: kept aside, through copies too.
+    const std::string absent = "{4}";
     const std::size_t lengths[] = {0, 1, 3, 7, 15, 16, 17, 40, 90, 250, 700};
     const unsigned long numbers[] = {0, 1, 2, 3, 7, 12345};
     for (int round = 0; round < 400; ++round) {
@@ -563,8 +584,10 @@ TEST(TextFormatter, RebindingAgreesWithAMapOfBindings) {
                 c = static_cast<char>('a' + random() % 26);
             }
             const unsigned action = random() % 8;
-            if (action < 3 && !found.empty()) {
-                const std::string key = found[random() % found.size()].full_arg;
+            if (action < 3) {
+                const std::string key = found.empty() || step % 5 == 0
+                                            ? absent
+                                            : found[random() % found.size()].full_arg;
                 f.replace_arg_escape_impl(key, value);
                 model[key] = value;
             } else if (action < 6) {
