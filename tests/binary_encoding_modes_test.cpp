@@ -197,9 +197,11 @@ TEST(LineWrap, AnyLengthAnyEncodingAndEndsUpToFourCharacters) {
     for (binary_encoding e :
          {binary_encoding::hex, binary_encoding::base64, binary_encoding::base64url}) {
         for (std::size_t length : {0, 1, 5, 27, 40, 41}) {
-            const vc::line_wrap wrap{length, "|"};
-            EXPECT_EQ(binary_encoder::encode(e, data, wrap),
-                      vt::reference_wrap(binary_encoder::encode(e, data), length, "|"));
+            for (std::string_view end : {"|", ""}) {
+                const vc::line_wrap wrap{length, end};
+                EXPECT_EQ(binary_encoder::encode(e, data, wrap),
+                          vt::reference_wrap(binary_encoder::encode(e, data), length, end));
+            }
         }
     }
     EXPECT_THROW(binary_encoder(binary_encoding::base64, vc::line_wrap{64, "\r\n\r\n\n"}),
@@ -228,6 +230,15 @@ TEST(ForgivingHex, WhitespaceBetweenPairsOnly) {
         EXPECT_EQ(vt::reference_forgiving_hex_decode(c.text).has_value(),
                   c.status == decode_status::complete);
     }
+    // Pieces longer than a squeezed slice: each slice fed in turn, none after a refusal.
+    std::string pairs;
+    for (int i = 0; i < 2000; ++i) {
+        pairs += "4a ";
+    }
+    EXPECT_EQ(decode_cut(binary_encoding::hex, forgiving, pairs, rng, 0),
+              std::pair(decode_status::complete, std::string(2000, 'J')));
+    EXPECT_EQ(decode_cut(binary_encoding::hex, forgiving, "4 " + pairs, rng, 0),
+              std::pair(decode_status::refused, std::string()));
 }
 
 TEST(BoundedOutputs, StreamedDecodersAndOneShotsOfEveryEncoding) {

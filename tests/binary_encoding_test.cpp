@@ -296,6 +296,16 @@ TEST(BinaryEncoding, TextSizesThatDoNotFitThrow) {
             EXPECT_EQ(encoder.finish(), binary_encoder::encode(e, &one, 1));
         }
     }
+    // A size that fits size_t but no string, and line ends that push a text past size_t.
+    const unsigned char one = 0;
+    const vc::line_wrap crlf{1, "\r\n"};
+    EXPECT_THROW(binary_encoder::encode(hex, &one, SIZE_MAX / 2), std::length_error);
+    EXPECT_THROW(binary_encoder::encoded_size(base64, SIZE_MAX / 4 * 3, crlf), std::length_error);
+    char out = '#';
+    for (std::size_t n : {SIZE_MAX / 4 * 3, SIZE_MAX}) {
+        const vc::encode_result r = binary_encoder::encode_to(base64, &one, n, &out, 1, crlf);
+        EXPECT_TRUE(r.size == SIZE_MAX && r.too_small && out == '#') << n;
+    }
 }
 
 TEST(BinaryEncoding, RefusedTextsGiveEmptyArrays) {
@@ -502,6 +512,15 @@ TEST(BinaryEncoding, AllocationFailure) {
         EXPECT_THROW(dtarget = dsource, std::bad_alloc);
     }
     EXPECT_EQ(to_bytes(dtarget.finish()), (bytes{0x41}));
+
+    // Copies whose state record is allocated but whose heap bytes are not.
+    vorn::test::fail_allocation_after(1, false);
+    EXPECT_THROW(static_cast<void>(binary_encoder(source)), std::bad_alloc);
+    vorn::test::fail_allocation_after(1, false);
+    EXPECT_THROW(static_cast<void>(binary_decoder(dsource)), std::bad_alloc);
+    vorn::test::stop_failing_allocations();
+    EXPECT_EQ(source.finish(), binary_encoder::encode(base64, data.data(), data.size()));
+    EXPECT_EQ(to_bytes(dsource.finish()), data);
 }
 
 // Streams that outgrow the buffers inside their records (a few hundred bytes or characters)
@@ -541,6 +560,10 @@ TEST(BinaryEncoding, StreamsCrossingFromInlineToHeapBuffers) {
             ASSERT_EQ(decode_in_pieces(e, text, even), data) << step;
         }
     }
+    // A heap block of one byte after a full one that leaves a group one byte short.
+    const bytes long_data = random_bytes(rng, 4073);
+    EXPECT_EQ(encode_in_pieces(base64, long_data, {193, 4072}),
+              expected_encoding(base64, long_data));
 }
 
 // Streamed decoding grows its bytes geometrically: a megabyte in 4 KiB pieces takes a few
@@ -881,6 +904,29 @@ TEST(ErrorBinaryEncoding, UndefinedCodeEndsTheProcess) {
               "Invalid status code value: 0x00000003 (vorn-core-error-binary-encod)\n");
 }
 
+// The final-group reader on its own, for shapes the decoders do not hand it: nothing, and an
+// unpadded whole group.
+TEST(FinalGroup, EmptyAndWholeUnpaddedGroups) {
+    const vd::base64_alphabet_spec& a = *vd::base64_kernels_for(vd::kernel_level::scalar).alphabet;
+    const struct {
+        std::string_view group;
+        bool canonical;
+        bool refused;
+        std::string_view bytes;
+    } cases[] = {
+        {"", true, false, ""},        {"QUJD", false, false, "ABC"},
+        {"QUJD", true, false, "ABC"}, {"QUJ/", true, false, "AB\x7F"},
+        {"QUJ!", false, true, ""},    {"QUI=", true, false, "AB"},
+    };
+    for (const auto& c : cases) {
+        const vd::base64_final_bytes r =
+            vd::base64_decode_final(a, c.group.data(), c.group.size(), {false, c.canonical});
+        EXPECT_EQ(r.refused, c.refused) << c.group;
+        EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(r.bytes), r.size), c.bytes)
+            << c.group;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The kernels of each level; a level the processor lacks is skipped.
 
@@ -1009,6 +1055,42 @@ TEST_P(Kernels, EncodersWriteExactlyTheirOutput) {
         vd::hex_kernels_for(level()).encode(data.data(), n, hex_out.data());
         ASSERT_EQ(hex_out.back(), '#');
         ASSERT_EQ(hex_out.substr(0, 2 * n), vorn::test::reference_hex_encode(data));
+    }
+}
+
+// The line encoders from any column of the current line, whether the run ends its line or not.
+TEST_P(Kernels, LineEncodersStartAnywhereInALine) {
+    const vd::base64_line_encoder encode_lines = vd::base64_kernels_for(level()).encode_lines;
+    if (encode_lines == nullptr) {
+        GTEST_SKIP() << "this level encodes a stretch at a time";
+    }
+    std::mt19937 rng(23);
+    const bytes data = random_bytes(rng, 120);
+    vd::line_layout lines;
+    lines.end_size = 2;
+    std::memcpy(lines.end, "|\n", 2);
+    for (std::size_t length : {8, 76}) {
+        lines.length = length;
+        for (std::size_t column : {0, 3, 4, 8, 72}) {
+            for (std::size_t groups : {1, 2, 19, 40}) {
+                if (column >= length) {
+                    continue;
+                }
+                const std::string plain =
+                    expected_encoding(base64, bytes(data.data(), data.data() + 3 * groups));
+                const std::size_t last = (column + plain.size()) % length;
+                std::string expected =
+                    vorn::test::reference_wrap(std::string(column, '.') + plain, length, "|\n")
+                        .substr(column);
+                expected.resize(expected.size() - (last != 0 ? 2 : 0));
+                std::string out(2 * plain.size() + 1, '#');
+                std::size_t at = column;
+                const std::size_t n = encode_lines(data.data(), groups, out.data(), lines, at);
+                ASSERT_EQ(out.substr(0, n + 1), expected + '#')
+                    << length << ' ' << column << ' ' << groups;
+                ASSERT_EQ(at, last);
+            }
+        }
     }
 }
 

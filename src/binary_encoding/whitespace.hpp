@@ -37,8 +37,10 @@ bool squeeze_avx512_supported() noexcept;
 // The squeezer the library uses, chosen on first use: the widest the kernels in use allow.
 inline squeeze_function active_squeeze() noexcept {
 #if defined(__x86_64__)
+    // (Whether the processor has VBMI2 beside the kernels' AVX-512 is its own.)
     static const squeeze_function active =
-        best_kernel_level() == kernel_level::avx512 && squeeze_avx512_supported()
+        best_kernel_level() == kernel_level::avx512 &&
+                squeeze_avx512_supported()  // GCOVR_EXCL_BR_LINE: the processor's features
             ? squeeze_whitespace_avx512
             : (best_kernel_level() != kernel_level::scalar ? squeeze_whitespace_avx2
                                                            : squeeze_whitespace_portable);
