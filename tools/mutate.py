@@ -576,7 +576,8 @@ def run(args):
     families = set(args.family or [])
     chosen = sample(all_mutants(), args.seed, args.count, families)
     done = read_state(args.seed)
-    todo = [m for m in chosen if m["id"] not in done]
+    todo = [m for m in chosen if m["id"] not in done
+            or (args.retest_survivors and done[m["id"]]["status"] == "survived")]
     log("seed %s: %d mutants in the sample, %d already done, %d to run"
         % (args.seed, len(chosen), len(chosen) - len(todo), len(todo)))
     if not todo:
@@ -733,6 +734,9 @@ def main():
                    help="only this family (may be repeated)")
     p.add_argument("--jobs", type=int, default=1, help="build parallelism (default 1); "
                    "mutants always run one at a time")
+    p.add_argument("--retest-survivors", action="store_true",
+                   help="run the sample's survivors again, after the tests have changed; "
+                   "their new results replace the old")
     p.add_argument("--report", action="store_true", help="print the report and exit")
     p.add_argument("--list", action="store_true", help="list the mutation sites and exit")
     args = p.parse_args()
