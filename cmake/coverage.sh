@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 line_threshold=${COVERAGE_LINES:-98}
-branch_threshold=${COVERAGE_BRANCHES:-90}
+branch_threshold=${COVERAGE_BRANCHES:-95}
 
 cmake --preset coverage
 cmake --build --preset coverage
