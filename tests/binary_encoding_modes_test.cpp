@@ -128,6 +128,41 @@ TEST(ForgivingBase64, AgreesWithAtobAndCanonicalWithReencoding) {
     }
 }
 
+// A group whose characters whitespace spreads over the squeezed slices of 4096 characters
+// that a forgiving text is read in, one character or more in each: one-shot, into a buffer of
+// the exact size and streamed, against the reference.
+TEST(ForgivingBase64, GroupsSpreadOverSlices) {
+    std::mt19937 rng(13);
+    const std::string whole =
+        binary_encoder::encode(binary_encoding::base64, std::string(3069, 'v'));
+    for (std::size_t first : {1, 2, 3}) {
+        for (std::string_view last : {"QUJD", "QUI=", "QQ=="}) {
+            std::string text = whole + std::string(last.substr(0, first));
+            text.resize(4096, ' ');
+            text += last.substr(first, 1);
+            text.resize(2 * 4096, '\n');
+            text += last.substr(first + 1);
+            SCOPED_TRACE(std::string(last) + " after " + std::to_string(first));
+            const vt::bytes reference = vt::reference_forgiving_base64_decode(text, false).value();
+            const std::string expected(reference.begin(), reference.end());
+            decode_status status;
+            EXPECT_EQ(
+                as_text(binary_decoder::decode(binary_encoding::base64, text, forgiving, status)),
+                expected);
+            EXPECT_EQ(status, decode_status::complete);
+            std::string out(expected.size(), '#');
+            const vc::decode_result r = binary_decoder::decode_to(
+                binary_encoding::base64, text, reinterpret_cast<unsigned char*>(&out[0]),
+                expected.size(), forgiving);
+            EXPECT_EQ(std::pair(r.size, r.status),
+                      std::pair(expected.size(), decode_status::complete));
+            EXPECT_EQ(out, expected);
+            EXPECT_EQ(decode_cut(binary_encoding::base64, forgiving, text, rng, 2),
+                      std::pair(decode_status::complete, expected));
+        }
+    }
+}
+
 TEST(WrappedBase64, AgreesWithEncodebytesStreamedAndBounded) {
     std::mt19937 rng(11);
     for (const encodebytes_case& c : encodebytes_cases) {
@@ -265,9 +300,24 @@ TEST(BoundedOutputs, StreamedDecodersAndOneShotsOfEveryEncoding) {
         }
     }
     // A refused text is refused whatever the capacity.
-    unsigned char out[4];
+    unsigned char out[8];
     EXPECT_EQ(binary_decoder::decode_to(binary_encoding::base64, "Zm9v!mFy", out, 0).status,
               decode_status::refused);
+    // A text that is not whole groups or pairs and not complete writes no byte that counts.
+    const struct {
+        binary_encoding encoding;
+        std::string_view text;
+        decode_status status;
+    } partial[] = {
+        {binary_encoding::base64, "QUJ", decode_status::incomplete},
+        {binary_encoding::base64url, "QUJDQ", decode_status::incomplete},
+        {binary_encoding::base64, "QU!", decode_status::refused},
+        {binary_encoding::hex, "4a4", decode_status::incomplete},
+    };
+    for (const auto& c : partial) {
+        const vc::decode_result r = binary_decoder::decode_to(c.encoding, c.text, out);
+        EXPECT_EQ(std::pair(r.size, r.status), std::pair(std::size_t{0}, c.status)) << c.text;
+    }
 }
 
 TEST(Squeeze, EveryKernelAgreesWithTheByteLoop) {
