@@ -821,6 +821,45 @@ TEST(DecimalMoney, EveryModeOnTheClassicTable) {
     }
 }
 
+// Dropping places: the digits dropped lie in the divisor's scale, up to 10^19 (which a 64-bit
+// number spans) and beyond (where any remainder lies below half).
+TEST(DecimalMoney, DropsPlacesAtEveryDistance) {
+    struct row {
+        long long number;
+        short factor;
+        long long divisor;  // 0: round() instead of divide()
+        short divisor_factor;
+        int decimals;
+        rounding_mode mode;
+        long long expected;
+    };
+    constexpr auto even = rounding_mode::half_even;
+    const row rows[] = {
+        {INT64_MAX, -18, 0, 0, 0, even, 9},
+        {INT64_MAX, -19, 0, 0, 0, even, 1},  // 0.92...
+        {-6000000000000000000, -19, 0, 0, 0, even, -1},
+        {5000000000000000000, -19, 0, 0, 0, even, 0},
+        {5000000000000000000, -19, 0, 0, 0, rounding_mode::half_away_from_zero, 1},
+        {INT64_MAX, -20, 0, 0, 0, even, 0},  // 0.092...
+        {INT64_MAX, -20, 0, 0, 0, rounding_mode::away_from_zero, 1},
+        {12345, -4, 1, 0, 2, even, 123},  // 1.2345 / 1
+        {30, 0, 4, 3, 2, even, 1},        // 30 / 4000 = 0.0075
+        {INT64_MAX, -19, 1, 0, 0, even, 1},
+        {INT64_MAX, -19, 3, 0, 0, even, 0},
+        {-INT64_MAX, -25, 1, -5, 0, even, 0},
+        {-INT64_MAX, -25, 1, -5, 0, rounding_mode::away_from_zero, -1},
+    };
+    for (const row& r : rows) {
+        const vc::decimal value(r.number, r.factor);
+        const vc::decimal result =
+            r.divisor == 0
+                ? value.round(r.decimals, r.mode)
+                : value.divide(vc::decimal(r.divisor, r.divisor_factor), r.decimals, r.mode);
+        EXPECT_EQ(result.get_number(), r.expected) << r.number << "e" << r.factor;
+        EXPECT_EQ(result.get_factor(), -r.decimals);
+    }
+}
+
 TEST(DecimalMoney, ErrorsCallersCanTellApart) {
     const vc::decimal one(1, 0);
     EXPECT_THROW(one.divide(0, 2), std::domain_error);
