@@ -3,17 +3,25 @@
 # A longer fuzzing campaign: runs every fuzz target for a while, then merges what it found
 # into fuzz/corpus/<target>/ with -merge=1 (only inputs that add coverage are kept).
 #
-#   fuzz/campaign.sh [seconds per target]     (default 600; FUZZ_JOBS=N runs N workers)
+#   fuzz/campaign.sh [seconds per target] [target ...]
+#                                 (default 600 s and every target; FUZZ_JOBS=N runs N workers)
 # Findings (crash-*, leak-*, timeout-*, oom-*) are left in build/fuzz/campaign/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-600}
+shift || true
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 printf '%-28s %8s %12s %8s %8s  %s\n' target minutes executions before after findings
-for target in build/fuzz/fuzz/*_fuzz; do
+if [ $# -gt 0 ]; then
+    targets=()
+    for name in "$@"; do targets+=("build/fuzz/fuzz/$name"); done
+else
+    targets=(build/fuzz/fuzz/*_fuzz)
+fi
+for target in "${targets[@]}"; do
     name=$(basename "$target")
     corpus=fuzz/corpus/$name
     work=build/fuzz/campaign/$name
