@@ -110,6 +110,46 @@ TEST(ItemPoolConcurrency, CategoryInstancesAreSharedSafely) {
     }
 }
 
+// Two threads that convert the same new category at the same moment race for the same free
+// adapter: the one that loses the claim must take the adapter the winner gave the category,
+// never a second one. Each child process races over as many categories as there are free
+// adapters, the threads meeting before each one.
+TEST(ItemPoolConcurrency, RacingClaimsOfOneCategoryShareItsAdapter) {
+    struct numbered final : vc::result::category {
+        const char* get_name() const override { return "raced"; }
+        const char* get_message(int) const override { return "raced"; }
+    };
+    constexpr std::size_t race_count = 96;
+    static const numbered categories[race_count];
+    for (int child = 0; child < 8; ++child) {
+        const vorn::test::child_outcome outcome = vorn::test::run_in_child([] {
+            std::atomic<std::size_t> arrived{0};
+            const std::error_category* seen[2][race_count] = {};
+            const auto race = [&](std::size_t t) {
+                for (std::size_t i = 0; i < race_count; ++i) {
+                    arrived.fetch_add(1);
+                    while (arrived.load() < 2 * (i + 1)) {
+                        std::this_thread::yield();
+                    }
+                    stack s;
+                    s.push_item(categories[i], 1);
+                    seen[t][i] = &vc::result::to_error_code(s).category();
+                }
+            };
+            std::thread other(race, 1);
+            race(0);
+            other.join();
+            for (std::size_t i = 0; i < race_count; ++i) {
+                if (seen[0][i] != seen[1][i]) {
+                    std::_Exit(1);
+                }
+            }
+        });
+        ASSERT_TRUE(outcome.exited) << outcome.standard_error;
+        ASSERT_EQ(outcome.exit_status, 0) << "two adapters for one category in child " << child;
+    }
+}
+
 // More categories than the adapters kept in static storage, converted by every thread at once
 // in different orders: each category gets one std::error_category, the same in every thread.
 TEST(ItemPoolConcurrency, ErrorCodeAdaptersAreOnePerCategory) {
