@@ -22,6 +22,13 @@ constexpr int thread_count = 8;
 constexpr int items_per_round = 8;  // 8 threads x 8 items: the pool can never run dry
 constexpr int rounds = 300;
 
+// A category that is nothing but its own object: arrays of them give as many distinct
+// categories as a test needs adapters for.
+struct numbered final : vc::result::category {
+    const char* get_name() const override { return "numbered"; }
+    const char* get_message(int) const override { return "numbered"; }
+};
+
 }  // namespace
 
 TEST(ItemPoolConcurrency, PushAndResetUnderHeapFailureLeaveEverySlotFree) {
@@ -115,10 +122,6 @@ TEST(ItemPoolConcurrency, CategoryInstancesAreSharedSafely) {
 // never a second one. Each child process races over as many categories as there are free
 // adapters, the threads meeting before each one.
 TEST(ItemPoolConcurrency, RacingClaimsOfOneCategoryShareItsAdapter) {
-    struct numbered final : vc::result::category {
-        const char* get_name() const override { return "raced"; }
-        const char* get_message(int) const override { return "raced"; }
-    };
     constexpr std::size_t race_count = 96;
     static const numbered categories[race_count];
     for (int child = 0; child < 8; ++child) {
@@ -153,10 +156,6 @@ TEST(ItemPoolConcurrency, RacingClaimsOfOneCategoryShareItsAdapter) {
 // More categories than the adapters kept in static storage, converted by every thread at once
 // in different orders: each category gets one std::error_category, the same in every thread.
 TEST(ItemPoolConcurrency, ErrorCodeAdaptersAreOnePerCategory) {
-    struct numbered final : vc::result::category {
-        const char* get_name() const override { return "numbered"; }
-        const char* get_message(int) const override { return "numbered"; }
-    };
     constexpr std::size_t category_count = 200;
     static const numbered categories[category_count];
     std::vector<std::vector<const std::error_category*>> seen(
