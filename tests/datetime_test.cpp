@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "datetime/calendar.hpp"
+#include "support/fixed_clock.hpp"
 #include "vorn/core/date.hpp"
 #include "vorn/core/datetime.hpp"
 #include "vorn/core/time.hpp"
@@ -604,5 +605,27 @@ TEST(DateTime, ClockReadersUseTheProcessTimeZone) {
         const long long lead = shifted_wall.to_msecs_since_epoch() - utc.to_msecs_since_epoch();
         EXPECT_GE(lead, 7200000);
         EXPECT_LT(lead, 7200000 + 5000);
+    }
+}
+
+// The clock readers keep whole milliseconds of the real-time clock, the rest dropped.
+TEST(DateTime, ClockReadersDropTheSubMillisecondRest) {
+    const struct {
+        std::int64_t clock_ns;
+        long long msecs;
+    } rows[] = {
+        {0, 0},
+        {999999, 0},
+        {1710074096000000000, 1710074096000},
+        {1710074096000999999, 1710074096000},
+        {1710074096001000000, 1710074096001},
+        {1710074096999999999, 1710074096999},
+    };
+    const time_zone_scope zone("<-03>3");
+    vorn::test::fixed_clock clock(CLOCK_REALTIME, 0);
+    for (const auto& r : rows) {
+        clock.set(r.clock_ns);
+        EXPECT_EQ(vc::datetime::now().to_msecs_since_epoch(), r.msecs) << r.clock_ns;
+        EXPECT_EQ(vc::datetime::utc_now().to_msecs_since_epoch(), r.msecs) << r.clock_ns;
     }
 }

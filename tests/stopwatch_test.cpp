@@ -13,6 +13,7 @@
 
 #include "support/allocation_failure.hpp"
 #include "support/child_process.hpp"
+#include "support/fixed_clock.hpp"
 #include "vorn/core/stopwatch.hpp"
 
 namespace vc = vorn::core::v2;
@@ -184,4 +185,31 @@ TEST(Stopwatch, AllocationFailureLeavesTheStopwatchNotStarted) {
     fail_next_allocations(1);
     EXPECT_THROW(target = started, std::bad_alloc);
     expect_split_ends_the_process([&] { return std::move(target); });
+}
+
+// Splits are whole milliseconds of the steady clock, the rest dropped, up to a day and beyond.
+TEST(Stopwatch, SplitsDropTheSubMillisecondRest) {
+    constexpr std::int64_t base = 5000000000000;  // any instant of the steady clock
+    const struct {
+        std::int64_t elapsed_ns;
+        std::int64_t split;
+    } rows[] = {
+        {0, 0},
+        {999999, 0},
+        {1000000, 1},
+        {1999999, 1},
+        {999999999, 999},
+        {1000000000, 1000},
+        {86399999999999, 86399999},
+        {4000000000000000000, 4000000000000},
+    };
+    vorn::test::fixed_clock clock(CLOCK_MONOTONIC, base);
+    for (const auto& r : rows) {
+        vc::stopwatch w;
+        clock.set(base);
+        w.start();
+        clock.set(base + r.elapsed_ns);
+        EXPECT_EQ(w.split(), r.split) << r.elapsed_ns;
+        EXPECT_EQ(w.split(), 0) << r.elapsed_ns;  // the next lap starts at the reading
+    }
 }
