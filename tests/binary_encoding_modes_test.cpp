@@ -232,7 +232,7 @@ TEST(LineWrap, AnyLengthAnyEncodingAndEndsUpToFourCharacters) {
     for (binary_encoding e :
          {binary_encoding::hex, binary_encoding::base64, binary_encoding::base64url}) {
         for (std::size_t length : {0, 1, 5, 27, 40, 41}) {
-            for (std::string_view end : {"|", ""}) {
+            for (std::string_view end : {"|", "", "\r\n\r\n"}) {
                 const vc::line_wrap wrap{length, end};
                 EXPECT_EQ(binary_encoder::encode(e, data, wrap),
                           vt::reference_wrap(binary_encoder::encode(e, data), length, end));

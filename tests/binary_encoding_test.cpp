@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -317,6 +318,14 @@ TEST(BinaryEncoding, RefusedTextsGiveEmptyArrays) {
     };
     for (const auto& [e, text] : refused) {
         EXPECT_TRUE(binary_decoder::decode(e, text).empty()) << text;
+    }
+    // Refused at its end, after the result's block was taken: the block is not kept.
+    for (const std::size_t n : {8u, 400u, 8000u}) {
+        for (const binary_encoding e : {base64, hex}) {
+            const vc::byte_array decoded = binary_decoder::decode(e, std::string(n, 'A') + "!!");
+            EXPECT_TRUE(decoded.empty()) << n;
+            EXPECT_EQ(decoded.capacity(), vc::byte_array().capacity()) << n;
+        }
     }
     EXPECT_EQ(to_bytes(binary_decoder::decode(base64, "Zm9=")), text_bytes("fo"));
     EXPECT_EQ(to_bytes(binary_decoder::decode(base64, "Zm8=")), text_bytes("fo"));
@@ -929,6 +938,20 @@ TEST(FinalGroup, EmptyAndWholeUnpaddedGroups) {
 
 // ---------------------------------------------------------------------------------------------
 // The kernels of each level; a level the processor lacks is skipped.
+
+// The runs of this suite with VORN_CORE_KERNEL_LEVEL set test the narrower kernels only if the
+// cap is taken: "scalar" and "avx2" cap the processor's level, anything else leaves it.
+TEST(KernelLevel, TheEnvironmentCapsTheProcessorsLevel) {
+    const char* const name = std::getenv("VORN_CORE_KERNEL_LEVEL");
+    const std::string_view asked = name == nullptr ? "" : name;
+    const vd::kernel_level hardware = vd::hardware_kernel_level();
+    const vd::kernel_level expected =
+        asked == "scalar"
+            ? vd::kernel_level::scalar
+            : (asked == "avx2" ? std::min(hardware, vd::kernel_level::avx2) : hardware);
+    EXPECT_EQ(vd::best_kernel_level(), expected) << asked;
+    EXPECT_EQ(&vd::active_hex_kernels(), &vd::hex_kernels_for(expected)) << asked;
+}
 
 class Kernels : public testing::TestWithParam<vd::kernel_level> {
   protected:

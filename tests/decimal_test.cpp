@@ -512,6 +512,11 @@ TEST(Decimal, ArithmeticAndComparisonsAreExact) {
             bf = static_cast<int>(random() % 65536) - 32768;
         }
         bf = bf < -32768 ? -32768 : (bf > 32767 ? 32767 : bf);
+        if (random() % 40 == 0) {  // a product's factor at an end of the range, or one past it
+            const int edge =
+                (random() % 2 == 0 ? 32767 : -32768) + static_cast<int>(random() % 3) - 1;
+            bf = edge - af < -32768 ? -32768 : (edge - af > 32767 ? 32767 : edge - af);
+        }
         if (random() % 8 == 0) {  // the same value at another scale
             bn = an;
             bf = af;
@@ -865,6 +870,10 @@ TEST(DecimalMoney, ErrorsCallersCanTellApart) {
     EXPECT_THROW(one.divide(0, 2), std::domain_error);
     EXPECT_THROW(one.divide(vc::decimal(0, -5), 2), std::domain_error);
     EXPECT_THROW(vc::decimal(INT64_MIN, 0).divide(-1, 0), std::overflow_error);
+    // 3.5e18 / 9.2e18 at 20 places is 3.8e19 units; the numerator times 10^20 passes 2^128.
+    EXPECT_THROW(
+        vc::decimal(3500000000000000000, 0).divide(vc::decimal(9200000000000000000, 0), 20),
+        std::overflow_error);
     EXPECT_THROW(one.round(32769), std::overflow_error);  // factor -32769
     EXPECT_EQ(vc::decimal(0, 0).round(32768).get_factor(), INT16_MIN);
     EXPECT_THROW(one.round(2, static_cast<rounding_mode>(7)), std::invalid_argument);
